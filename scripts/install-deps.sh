@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Murmuro needs.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # audio capture, encoding and decoding
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-pulseaudio
+  # offline speech recognition
+  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  # X11 hotkey, active window and synthetic paste
+  libx11-dev libxtst-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+  # confirmation sound and the tray label's emoji
+  libcanberra-dev sound-theme-freedesktop fonts-noto-color-emoji
+  # headless desktop and sound server for the tests
+  xvfb xauth openbox trayer xdotool x11-utils pulseaudio pulseaudio-utils
+  espeak-ng sox imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "core/DictationMode.h"
+#include "core/RecordingState.h"
+#include "platform/AudioCapture.h"
+#include "platform/Clock.h"
+#include "platform/HotkeyService.h"
+#include "platform/OverlayWindow.h"
+#include "platform/Workspace.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QSettings;
+class QTimer;
+
+/// Everything the running program knows: the user's settings, the dictation in progress, the platform
+/// objects of a running recording and the registered hotkey. Lives on the main thread.
+///
+/// Seven settings persist under keys equal to their names. Every assignment writes them, also of an equal
+/// value, and announces the change, also of an equal value.
+class AppState : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(RecordingState recordingState READ recordingState WRITE setRecordingState NOTIFY
+                   recordingStateChanged)
+    Q_PROPERTY(Mode selectedMode READ selectedMode WRITE setSelectedMode NOTIFY selectedModeChanged)
+    Q_PROPERTY(bool autoPaste READ autoPaste WRITE setAutoPaste NOTIFY autoPasteChanged)
+    Q_PROPERTY(QString ollamaHost READ ollamaHost WRITE setOllamaHost NOTIFY ollamaHostChanged)
+    Q_PROPERTY(QString modelName READ modelName WRITE setModelName NOTIFY modelNameChanged)
+    Q_PROPERTY(QString transcriptionLocale READ transcriptionLocale WRITE setTranscriptionLocale NOTIFY
+                   transcriptionLocaleChanged)
+    Q_PROPERTY(QString selectedMicrophoneID READ selectedMicrophoneID WRITE setSelectedMicrophoneID NOTIFY
+                   selectedMicrophoneIDChanged)
+    Q_PROPERTY(quint16 hotkeyKeyCode READ hotkeyKeyCode WRITE setHotkeyKeyCode NOTIFY hotkeyKeyCodeChanged)
+    Q_PROPERTY(quint64 hotkeyModifiers READ hotkeyModifiers WRITE setHotkeyModifiers NOTIFY
+                   hotkeyModifiersChanged)
+    Q_PROPERTY(QString hotkeyString READ hotkeyString WRITE setHotkeyString NOTIFY hotkeyStringChanged)
+    Q_PROPERTY(bool isRecordingShortcut READ isRecordingShortcut WRITE setIsRecordingShortcut NOTIFY
+                   isRecordingShortcutChanged)
+    Q_PROPERTY(bool isBannedWordsEnabled READ isBannedWordsEnabled WRITE setIsBannedWordsEnabled NOTIFY
+                   isBannedWordsEnabledChanged)
+    Q_PROPERTY(QString bannedWords READ bannedWords WRITE setBannedWords NOTIFY bannedWordsChanged)
+    Q_PROPERTY(float volumeLevel READ volumeLevel WRITE setVolumeLevel NOTIFY volumeLevelChanged)
+
+public:
+    using Mode = DictationMode;
+    using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(AppState&)>;
+
+    static const QString defaultOllamaHost;
+    static const QString defaultModelName;
+    static const QString defaultBannedWords;
+    static constexpr quint16 defaultHotkeyKeyCode = 15;
+    static constexpr quint64 defaultHotkeyModifiers = 0x120000;
+    static const QString defaultHotkeyString;
+
+    /// Gives every field its initial value and reads the locale, microphone and banned-words settings.
+    /// currentLocale stands in for a locale setting that was never stored.
+    AppState(QSettings& settings, const QString& currentLocale, OverlayFactory overlayFactory);
+    ~AppState() override;
+
+    /// Assigns the stored hotkey, if one is stored, through the ordinary setters. A key code outside
+    /// 0..65535 or negative modifiers cannot have come from this program and leave the initial hotkey.
+    void loadStoredHotkey();
+
+    RecordingState recordingState() const { return m_recordingState; }
+    void setRecordingState(RecordingState state);
+    Mode selectedMode() const { return m_selectedMode; }
+    void setSelectedMode(Mode mode);
+    bool autoPaste() const { return m_autoPaste; }
+    void setAutoPaste(bool on);
+    QString ollamaHost() const { return m_ollamaHost; }
+    void setOllamaHost(const QString& host);
+    QString modelName() const { return m_modelName; }
+    void setModelName(const QString& model);
+    QString transcriptionLocale() const { return m_transcriptionLocale; }
+    void setTranscriptionLocale(const QString& locale);
+    QString selectedMicrophoneID() const { return m_selectedMicrophoneID; }
+    void setSelectedMicrophoneID(const QString& id);
+    quint16 hotkeyKeyCode() const { return m_hotkeyKeyCode; }
+    void setHotkeyKeyCode(quint16 keyCode);
+    quint64 hotkeyModifiers() const { return m_hotkeyModifiers; }
+    void setHotkeyModifiers(quint64 modifiers);
+    QString hotkeyString() const { return m_hotkeyString; }
+    void setHotkeyString(const QString& text);
+    bool isRecordingShortcut() const { return m_isRecordingShortcut; }
+    void setIsRecordingShortcut(bool listening);
+    bool isBannedWordsEnabled() const { return m_isBannedWordsEnabled; }
+    void setIsBannedWordsEnabled(bool enabled);
+    QString bannedWords() const { return m_bannedWords; }
+    void setBannedWords(const QString& words);
+    float volumeLevel() const { return m_volumeLevel; }
+    void setVolumeLevel(float level);
+
+    /// Created on first use and kept for the life of the process.
+    OverlayWindow& overlay();
+
+    // Platform objects and bookkeeping of the running dictation; nobody observes these.
+
+    /// The capture of the running recording, from its start until its file is handed over.
+    std::unique_ptr<CaptureSession> captureSession;
+    /// The file-writing half of captureSession, owned by it.
+    AudioFileOutput* audioFileOutput = nullptr;
+    /// When the last hotkey press was accepted; the distant past until then.
+    Clock::TimePoint lastHotkeyTime = Clock::TimePoint::min();
+    /// The application in front when the last recording was stopped; it receives the paste.
+    std::shared_ptr<RunningApplication> previousApp;
+    /// Present while a global hotkey is registered.
+    std::unique_ptr<HotkeyRegistration> eventHotKeyRef;
+    /// The level meter of the running recording.
+    std::unique_ptr<QTimer> volumeTimer;
+
+signals:
+    void recordingStateChanged(RecordingState state);
+    void selectedModeChanged(Mode mode);
+    void autoPasteChanged(bool on);
+    void ollamaHostChanged(const QString& host);
+    void modelNameChanged(const QString& model);
+    void transcriptionLocaleChanged(const QString& locale);
+    void selectedMicrophoneIDChanged(const QString& id);
+    void hotkeyKeyCodeChanged(quint16 keyCode);
+    void hotkeyModifiersChanged(quint64 modifiers);
+    void hotkeyStringChanged(const QString& text);
+    void isRecordingShortcutChanged(bool listening);
+    void isBannedWordsEnabledChanged(bool enabled);
+    void bannedWordsChanged(const QString& words);
+    void volumeLevelChanged(float level);
+
+private:
+    QSettings& m_settings;
+    OverlayFactory m_overlayFactory;
+    std::unique_ptr<OverlayWindow> m_overlay;
+
+    RecordingState m_recordingState = RecordingState::idle;
+    Mode m_selectedMode = Mode::smart;
+    bool m_autoPaste = true;
+    QString m_ollamaHost;
+    QString m_modelName;
+    QString m_transcriptionLocale;
+    QString m_selectedMicrophoneID;
+    quint16 m_hotkeyKeyCode = defaultHotkeyKeyCode;
+    quint64 m_hotkeyModifiers = defaultHotkeyModifiers;
+    QString m_hotkeyString;
+    bool m_isRecordingShortcut = false;
+    bool m_isBannedWordsEnabled = true;
+    QString m_bannedWords;
+    float m_volumeLevel = 0.0f;
+};

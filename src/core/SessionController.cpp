@@ -1,0 +1,150 @@
+#include "core/SessionController.h"
+
+#include "core/Log.h"
+#include "core/Prompts.h"
+#include "platform/Clock.h"
+#include "platform/MicrophonePermission.h"
+#include "platform/Workspace.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+constexpr std::chrono::milliseconds hotkeyRepeatGuard{500};
+
+} // namespace
+
+SessionController::SessionController(AppState& state, const Clock& clock, MicrophonePermission& microphone,
+                                     Workspace& workspace, Stages stages)
+    : m_state(state)
+    , m_clock(clock)
+    , m_microphone(microphone)
+    , m_workspace(workspace)
+    , m_stages(stages)
+{
+}
+
+void SessionController::toggleRecording()
+{
+    const Clock::TimePoint now = m_clock.now();
+    if (!(now > m_state.lastHotkeyTime + hotkeyRepeatGuard)) {
+        return;
+    }
+    m_state.lastHotkeyTime = now;
+
+    switch (m_state.recordingState()) {
+    case RecordingState::idle:
+        startDictation();
+        break;
+    case RecordingState::recording:
+        stopDictation();
+        break;
+    case RecordingState::processing:
+        break;
+    }
+}
+
+void SessionController::startDictation()
+{
+    if (m_state.recordingState() != RecordingState::idle) {
+        return;
+    }
+    m_microphone.requestAccess([this](bool granted) {
+        if (!granted) {
+            return;
+        }
+        // The answer may come from any thread; the recording starts on ours.
+        QMetaObject::invokeMethod(
+            this, [this] { m_stages.recorder.startRecording(*this); }, Qt::QueuedConnection);
+    });
+}
+
+void SessionController::stopDictation()
+{
+    if (m_state.recordingState() != RecordingState::recording) {
+        return;
+    }
+    m_state.previousApp = m_workspace.frontmostApplication();
+    m_state.setRecordingState(RecordingState::processing);
+    m_state.overlay().show(OverlayState::processing);
+
+    m_state.volumeTimer.reset();
+    m_state.setVolumeLevel(0.0f);
+    if (m_state.audioFileOutput) {
+        m_state.audioFileOutput->stopRecording();
+    }
+}
+
+void SessionController::recordingDidFinish(const QString& url, const std::optional<QString>& error)
+{
+    if (m_state.captureSession) {
+        m_state.captureSession->stopRunning();
+    }
+    m_state.audioFileOutput = nullptr;
+    m_state.captureSession.reset();
+
+    if (error) {
+        logLine(QStringLiteral("Recording error: ") + *error);
+        m_state.setRecordingState(RecordingState::idle);
+        m_state.overlay().hide();
+        return;
+    }
+    processRecording(url, m_state.selectedMode(), m_state.ollamaHost(), m_state.modelName());
+}
+
+void SessionController::processRecording(const QString& url, AppState::Mode mode, const QString& host,
+                                         const QString& model)
+{
+    QPointer<SessionController> self(this);
+    m_stages.transcriber.transcribeAudio(
+        url, [self, url, mode, host, model](const std::optional<QString>& transcript) {
+            if (!self) {
+                return;
+            }
+            if (!transcript || transcript->isEmpty()) {
+                self->finishDictation(url);
+                return;
+            }
+            logLine(QStringLiteral("[AppState] Transcription: ") + *transcript);
+            if (mode == AppState::Mode::literal) {
+                self->m_stages.deliverer.deliverText(*transcript);
+                self->finishDictation(url);
+                return;
+            }
+            self->rewriteAndDeliver(url, *transcript, mode, host, model);
+        });
+}
+
+void SessionController::rewriteAndDeliver(const QString& url, const QString& transcript, AppState::Mode mode,
+                                          const QString& host, const QString& model)
+{
+    const QString systemPrompt = composeSystemPrompt(m_state, mode);
+    QPointer<SessionController> self(this);
+    m_stages.rewriter.rewriteTranscript(transcript, systemPrompt, host, model,
+                                        [self, url](const std::optional<QString>& reply) {
+                                            if (!self) {
+                                                return;
+                                            }
+                                            if (reply) {
+                                                self->m_stages.deliverer.deliverText(*reply);
+                                            }
+                                            self->finishDictation(url);
+                                        });
+}
+
+void SessionController::finishDictation(const QString& url)
+{
+    // A task of its own, so that it runs after the delivery that precedes it has returned.
+    QPointer<AppState> state(&m_state);
+    QTimer::singleShot(0, this, [state, url] {
+        if (state) {
+            state->setRecordingState(RecordingState::idle);
+            state->overlay().hide();
+        }
+        QFile::remove(url);
+    });
+}

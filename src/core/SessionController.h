@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/AppState.h"
+#include "core/Stages.h"
+
+#include <QObject>
+
+class Clock;
+class MicrophonePermission;
+class Workspace;
+
+/// Drives one dictation from the trigger to the clean-up. At most one is in flight: a new one starts only
+/// from idle, and idle comes back only after a recording error or the clean-up.
+class SessionController : public QObject, public RecordingDelegate {
+    Q_OBJECT
+
+public:
+    struct Stages {
+        Recorder& recorder;
+        Transcriber& transcriber;
+        TranscriptRewriter& rewriter;
+        TextDeliverer& deliverer;
+    };
+
+    SessionController(AppState& state, const Clock& clock, MicrophonePermission& microphone,
+                      Workspace& workspace, Stages stages);
+
+    /// The hotkey path: drops a press within 0.5 s of the last accepted one, else starts or stops.
+    void toggleRecording();
+    void startDictation();
+    void stopDictation();
+
+    void recordingDidFinish(const QString& url, const std::optional<QString>& error) override;
+
+private:
+    void processRecording(const QString& url, AppState::Mode mode, const QString& host, const QString& model);
+    void rewriteAndDeliver(const QString& url, const QString& transcript, AppState::Mode mode,
+                           const QString& host, const QString& model);
+    void finishDictation(const QString& url);
+
+    AppState& m_state;
+    const Clock& m_clock;
+    MicrophonePermission& m_microphone;
+    Workspace& m_workspace;
+    Stages m_stages;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/AccessibilityTrust.h"
+#include "platform/AudioCapture.h"
+#include "platform/Clock.h"
+#include "platform/HotkeyService.h"
+#include "platform/KeyboardEvents.h"
+#include "platform/MicrophonePermission.h"
+#include "platform/Pasteboard.h"
+#include "platform/SpeechRecognition.h"
+#include "platform/SystemSound.h"
+#include "platform/Workspace.h"
+
+#include <memory>
+
+/// One implementation of every platform service, chosen for the desktop the program runs on.
+struct PlatformServices {
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<AudioCapture> audioCapture;
+    std::unique_ptr<MicrophonePermission> microphonePermission;
+    std::unique_ptr<SpeechRecognition> speechRecognition;
+    std::unique_ptr<Pasteboard> pasteboard;
+    std::unique_ptr<SystemSound> systemSound;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<AccessibilityTrust> accessibilityTrust;
+    std::unique_ptr<KeyboardEvents> keyboardEvents;
+    std::unique_ptr<HotkeyService> hotkeyService;
+};
+
+/// Needs the QGuiApplication to exist, since some services talk to its display connection.
+PlatformServices createPlatformServices();

@@ -1,0 +1,20 @@
+#include "platform/PlatformServices.h"
+
+#include "platform/linux/GrantedMicrophonePermission.h"
+#include "platform/null/NullPlatform.h"
+
+PlatformServices createPlatformServices()
+{
+    PlatformServices services;
+    services.clock = std::make_unique<SteadyClock>();
+    services.audioCapture = std::make_unique<NullAudioCapture>();
+    services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
+    services.speechRecognition = std::make_unique<NullSpeechRecognition>();
+    services.pasteboard = std::make_unique<NullPasteboard>();
+    services.systemSound = std::make_unique<NullSystemSound>();
+    services.workspace = std::make_unique<NullWorkspace>();
+    services.accessibilityTrust = std::make_unique<NullAccessibilityTrust>();
+    services.keyboardEvents = std::make_unique<NullKeyboardEvents>();
+    services.hotkeyService = std::make_unique<NullHotkeyService>();
+    return services;
+}

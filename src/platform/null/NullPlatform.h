@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/AccessibilityTrust.h"
+#include "platform/AudioCapture.h"
+#include "platform/HotkeyService.h"
+#include "platform/KeyboardEvents.h"
+#include "platform/MicrophonePermission.h"
+#include "platform/OverlayWindow.h"
+#include "platform/Pasteboard.h"
+#include "platform/SpeechRecognition.h"
+#include "platform/SystemSound.h"
+#include "platform/Workspace.h"
+
+// Services for a desktop that lacks them: each does nothing and returns nothing, so the program still runs.
+
+class NullAudioCapture : public AudioCapture {
+public:
+    QList<AudioInputDevice> inputDevices() const override { return {}; }
+    void setDevicesChangedHandler(std::function<void()>) override {}
+    std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler) override
+    {
+        return nullptr;
+    }
+};
+
+class NullMicrophonePermission : public MicrophonePermission {
+public:
+    void requestAccess(std::function<void(bool)> answer) override { answer(false); }
+};
+
+class NullSpeechRecognition : public SpeechRecognition {
+public:
+    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override
+    {
+        answer(AuthorizationStatus::restricted);
+    }
+    std::unique_ptr<SpeechRecognizer> createRecognizer(const QString&) override { return nullptr; }
+};
+
+class NullPasteboard : public Pasteboard {
+public:
+    void clearContents() override {}
+    void setString(const QString&) override {}
+};
+
+class NullSystemSound : public SystemSound {
+public:
+    void play(const QString&) override {}
+};
+
+class NullWorkspace : public Workspace {
+public:
+    std::shared_ptr<RunningApplication> frontmostApplication() override { return nullptr; }
+};
+
+class NullAccessibilityTrust : public AccessibilityTrust {
+public:
+    bool isTrustedPromptingUser() override { return false; }
+};
+
+class NullKeyboardEvents : public KeyboardEvents {
+public:
+    void postPasteKeystroke() override {}
+};
+
+class NullHotkeyService : public HotkeyService {
+public:
+    void installHandler(std::function<void()>) override {}
+    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32, quint32) override { return nullptr; }
+};
+
+class NullOverlayWindow : public OverlayWindow {
+public:
+    void show(OverlayState) override {}
+    void hide() override {}
+};
