@@ -24,8 +24,21 @@ bool isHttpStatusError(QNetworkReply::NetworkError error) {
            (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
 
+// QNetworkAccessManager sends the path with its segments normalised, and Qt 6.4 folds a leading "//" into
+// "/" there. A host text with a trailing slash must still reach the server as "//api/chat", so such a path
+// gets the one slash the folding takes; a Qt that no longer folds gets the path unchanged.
+QUrl withLeadingSlashesKept(const QUrl& url) {
+    const QString path = url.path(QUrl::FullyEncoded);
+    if (!path.startsWith(QLatin1String("//"))) {
+        return url;
+    }
+    QUrl padded = url;
+    padded.setPath(u'/' + path, QUrl::StrictMode);
+    return padded.adjusted(QUrl::NormalizePathSegments).path(QUrl::FullyEncoded) == path ? padded : url;
+}
+
 QNetworkRequest chatRequest(const QUrl& url, std::chrono::milliseconds transferTimeout) {
-    QNetworkRequest request(url);
+    QNetworkRequest request(withLeadingSlashesKept(url));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setTransferTimeout(static_cast<int>(transferTimeout.count()));
     // The request goes to the configured address only and carries nothing remembered from earlier replies.
@@ -67,7 +80,10 @@ void ChatClient::rewriteTranscript(const QString& transcript, const QString& sys
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
         if (reply->error() != QNetworkReply::NoError && !isHttpStatusError(reply->error())) {
-            logLine(reply->errorString());
+            // Nothing else cancels a reply that is still connected, and "Operation canceled" would hide why.
+            logLine(reply->error() == QNetworkReply::OperationCanceledError
+                        ? QStringLiteral("The request timed out.")
+                        : reply->errorString());
             done(std::nullopt);
             return;
         }
