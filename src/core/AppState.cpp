@@ -16,8 +16,7 @@ const QString hotkeyModifiersKey = QStringLiteral("hotkeyModifiers");
 const QString hotkeyStringKey = QStringLiteral("hotkeyString");
 
 /// A stored string, or the fallback when nothing is stored or it does not read as text.
-QString storedString(const QSettings& settings, const QString& key, const QString& fallback)
-{
+QString storedString(const QSettings& settings, const QString& key, const QString& fallback) {
     const QVariant value = settings.value(key);
     if (!value.isValid() || !value.canConvert<QString>()) {
         return fallback;
@@ -26,8 +25,7 @@ QString storedString(const QSettings& settings, const QString& key, const QStrin
 }
 
 /// A stored integer; text that is no number reads as 0.
-qint64 storedInteger(const QSettings& settings, const QString& key)
-{
+qint64 storedInteger(const QSettings& settings, const QString& key) {
     bool ok = false;
     const qint64 number = settings.value(key).toLongLong(&ok);
     return ok ? number : 0;
@@ -41,7 +39,8 @@ const QString AppState::defaultHotkeyString = QStringLiteral("\u2318\u21E7R");
 const QString AppState::defaultBannedWords = QStringLiteral(
     "salt air, ocean breeze, tapestry, embark, delve, symphony, beacon, whisper, echo, dance, glimmer, "
     "shimmer, gaze, realm, destiny, fate, journey, unravel, enigmatic, mysterious, labyrinth, haunting, "
-    "ethereal, luminous, serene, tranquil, brooding, ominous, foreboding, shadowy, stark, vivid, pulse, soul, "
+    "ethereal, luminous, serene, tranquil, brooding, ominous, foreboding, shadowy, stark, vivid, pulse, "
+    "soul, "
     "heart, storm, tempest, maelstrom, crescendo, kaleidoscope, alchemy, arcane, myriad, resonance, "
     "inexorable, quintessential, timeworn, melancholy, ephemeral, transcend, odyssey, with teeth");
 
@@ -56,14 +55,11 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
     , m_isBannedWordsEnabled(settings.contains(isBannedWordsEnabledKey)
                                  ? settings.value(isBannedWordsEnabledKey).toBool()
                                  : true)
-    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords))
-{
-}
+    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords)) {}
 
 AppState::~AppState() = default;
 
-void AppState::loadStoredHotkey()
-{
+void AppState::loadStoredHotkey() {
     if (!m_settings.contains(hotkeyKeyCodeKey)) {
         return;
     }
@@ -77,99 +73,84 @@ void AppState::loadStoredHotkey()
     setHotkeyString(storedString(m_settings, hotkeyStringKey, defaultHotkeyString));
 }
 
-void AppState::setRecordingState(RecordingState state)
-{
+void AppState::setRecordingState(RecordingState state) {
     m_recordingState = state;
     emit recordingStateChanged(state);
 }
 
-void AppState::setSelectedMode(Mode mode)
-{
+void AppState::setSelectedMode(Mode mode) {
     m_selectedMode = mode;
     emit selectedModeChanged(mode);
 }
 
-void AppState::setAutoPaste(bool on)
-{
+void AppState::setAutoPaste(bool on) {
     m_autoPaste = on;
     emit autoPasteChanged(on);
 }
 
-void AppState::setOllamaHost(const QString& host)
-{
+void AppState::setOllamaHost(const QString& host) {
     m_ollamaHost = host;
     emit ollamaHostChanged(host);
 }
 
-void AppState::setModelName(const QString& model)
-{
+void AppState::setModelName(const QString& model) {
     m_modelName = model;
     emit modelNameChanged(model);
 }
 
-void AppState::setTranscriptionLocale(const QString& locale)
-{
+void AppState::setTranscriptionLocale(const QString& locale) {
     m_transcriptionLocale = locale;
     m_settings.setValue(transcriptionLocaleKey, locale);
     emit transcriptionLocaleChanged(locale);
 }
 
-void AppState::setSelectedMicrophoneID(const QString& id)
-{
+void AppState::setSelectedMicrophoneID(const QString& id) {
     m_selectedMicrophoneID = id;
     m_settings.setValue(selectedMicrophoneIDKey, id);
     emit selectedMicrophoneIDChanged(id);
 }
 
-void AppState::setHotkeyKeyCode(quint16 keyCode)
-{
+void AppState::setHotkeyKeyCode(quint16 keyCode) {
     m_hotkeyKeyCode = keyCode;
     m_settings.setValue(hotkeyKeyCodeKey, keyCode);
     emit hotkeyKeyCodeChanged(keyCode);
 }
 
-void AppState::setHotkeyModifiers(quint64 modifiers)
-{
+void AppState::setHotkeyModifiers(quint64 modifiers) {
     m_hotkeyModifiers = modifiers;
     m_settings.setValue(hotkeyModifiersKey, modifiers);
     emit hotkeyModifiersChanged(modifiers);
 }
 
-void AppState::setHotkeyString(const QString& text)
-{
+void AppState::setHotkeyString(const QString& text) {
     m_hotkeyString = text;
     m_settings.setValue(hotkeyStringKey, text);
     emit hotkeyStringChanged(text);
 }
 
-void AppState::setIsRecordingShortcut(bool listening)
-{
+void AppState::setIsRecordingShortcut(bool listening) {
     m_isRecordingShortcut = listening;
     emit isRecordingShortcutChanged(listening);
 }
 
-void AppState::setIsBannedWordsEnabled(bool enabled)
-{
+void AppState::setIsBannedWordsEnabled(bool enabled) {
     m_isBannedWordsEnabled = enabled;
     m_settings.setValue(isBannedWordsEnabledKey, enabled);
     emit isBannedWordsEnabledChanged(enabled);
 }
 
-void AppState::setBannedWords(const QString& words)
-{
+void AppState::setBannedWords(const QString& words) {
     m_bannedWords = words;
     m_settings.setValue(bannedWordsKey, words);
     emit bannedWordsChanged(words);
 }
 
-void AppState::setVolumeLevel(float level)
-{
+void AppState::setVolumeLevel(float level) {
     m_volumeLevel = level;
     emit volumeLevelChanged(level);
 }
 
-OverlayWindow& AppState::overlay()
-{
+OverlayWindow& AppState::overlay() {
     if (!m_overlay) {
         m_overlay = m_overlayFactory(*this);
     }

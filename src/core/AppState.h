@@ -35,8 +35,8 @@ class AppState : public QObject {
     Q_PROPERTY(QString selectedMicrophoneID READ selectedMicrophoneID WRITE setSelectedMicrophoneID NOTIFY
                    selectedMicrophoneIDChanged)
     Q_PROPERTY(quint16 hotkeyKeyCode READ hotkeyKeyCode WRITE setHotkeyKeyCode NOTIFY hotkeyKeyCodeChanged)
-    Q_PROPERTY(quint64 hotkeyModifiers READ hotkeyModifiers WRITE setHotkeyModifiers NOTIFY
-                   hotkeyModifiersChanged)
+    Q_PROPERTY(
+        quint64 hotkeyModifiers READ hotkeyModifiers WRITE setHotkeyModifiers NOTIFY hotkeyModifiersChanged)
     Q_PROPERTY(QString hotkeyString READ hotkeyString WRITE setHotkeyString NOTIFY hotkeyStringChanged)
     Q_PROPERTY(bool isRecordingShortcut READ isRecordingShortcut WRITE setIsRecordingShortcut NOTIFY
                    isRecordingShortcutChanged)

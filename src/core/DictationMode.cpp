@@ -1,19 +1,17 @@
 #include "core/DictationMode.h"
 
-const std::array<DictationMode, 13>& allModes()
-{
+const std::array<DictationMode, 13>& allModes() {
     static const std::array<DictationMode, 13> modes = {
-        DictationMode::smart,         DictationMode::literal,     DictationMode::gonzo,
-        DictationMode::hypeMan,       DictationMode::cSuite,      DictationMode::techFounder,
-        DictationMode::betterPrompt,  DictationMode::psychoanalyst, DictationMode::journalist,
-        DictationMode::hausmeister,   DictationMode::gherkin,     DictationMode::zero,
+        DictationMode::smart,        DictationMode::literal,       DictationMode::gonzo,
+        DictationMode::hypeMan,      DictationMode::cSuite,        DictationMode::techFounder,
+        DictationMode::betterPrompt, DictationMode::psychoanalyst, DictationMode::journalist,
+        DictationMode::hausmeister,  DictationMode::gherkin,       DictationMode::zero,
         DictationMode::radio,
     };
     return modes;
 }
 
-QString rawValue(DictationMode mode)
-{
+QString rawValue(DictationMode mode) {
     switch (mode) {
     case DictationMode::smart:
         return QStringLiteral("Smart \u2728");
@@ -45,8 +43,7 @@ QString rawValue(DictationMode mode)
     return {};
 }
 
-std::optional<DictationMode> modeFromRawValue(const QString& raw)
-{
+std::optional<DictationMode> modeFromRawValue(const QString& raw) {
     for (DictationMode mode : allModes()) {
         if (rawValue(mode) == raw) {
             return mode;

@@ -4,16 +4,14 @@
 
 namespace {
 
-std::function<void(const QString&)>& logSink()
-{
+std::function<void(const QString&)>& logSink() {
     static std::function<void(const QString&)> sink;
     return sink;
 }
 
 } // namespace
 
-void logLine(const QString& line)
-{
+void logLine(const QString& line) {
     if (logSink()) {
         logSink()(line);
         return;
@@ -23,7 +21,6 @@ void logLine(const QString& line)
     std::fflush(stdout);
 }
 
-void setLogSink(std::function<void(const QString&)> sink)
-{
+void setLogSink(std::function<void(const QString&)> sink) {
     logSink() = std::move(sink);
 }

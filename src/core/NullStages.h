@@ -18,8 +18,7 @@ public:
 class NullTranscriptRewriter : public TranscriptRewriter {
 public:
     void rewriteTranscript(const QString&, const QString&, const QString&, const QString&,
-                           TextResultHandler done) override
-    {
+                           TextResultHandler done) override {
         done(std::nullopt);
     }
 };

@@ -24,12 +24,9 @@ SessionController::SessionController(AppState& state, const Clock& clock, Microp
     , m_clock(clock)
     , m_microphone(microphone)
     , m_workspace(workspace)
-    , m_stages(stages)
-{
-}
+    , m_stages(stages) {}
 
-void SessionController::toggleRecording()
-{
+void SessionController::toggleRecording() {
     const Clock::TimePoint now = m_clock.now();
     if (!(now > m_state.lastHotkeyTime + hotkeyRepeatGuard)) {
         return;
@@ -48,8 +45,7 @@ void SessionController::toggleRecording()
     }
 }
 
-void SessionController::startDictation()
-{
+void SessionController::startDictation() {
     if (m_state.recordingState() != RecordingState::idle) {
         return;
     }
@@ -63,8 +59,7 @@ void SessionController::startDictation()
     });
 }
 
-void SessionController::stopDictation()
-{
+void SessionController::stopDictation() {
     if (m_state.recordingState() != RecordingState::recording) {
         return;
     }
@@ -79,8 +74,7 @@ void SessionController::stopDictation()
     }
 }
 
-void SessionController::recordingDidFinish(const QString& url, const std::optional<QString>& error)
-{
+void SessionController::recordingDidFinish(const QString& url, const std::optional<QString>& error) {
     if (m_state.captureSession) {
         m_state.captureSession->stopRunning();
     }
@@ -97,8 +91,7 @@ void SessionController::recordingDidFinish(const QString& url, const std::option
 }
 
 void SessionController::processRecording(const QString& url, AppState::Mode mode, const QString& host,
-                                         const QString& model)
-{
+                                         const QString& model) {
     QPointer<SessionController> self(this);
     m_stages.transcriber.transcribeAudio(
         url, [self, url, mode, host, model](const std::optional<QString>& transcript) {
@@ -120,8 +113,7 @@ void SessionController::processRecording(const QString& url, AppState::Mode mode
 }
 
 void SessionController::rewriteAndDeliver(const QString& url, const QString& transcript, AppState::Mode mode,
-                                          const QString& host, const QString& model)
-{
+                                          const QString& host, const QString& model) {
     const QString systemPrompt = composeSystemPrompt(m_state, mode);
     QPointer<SessionController> self(this);
     m_stages.rewriter.rewriteTranscript(transcript, systemPrompt, host, model,
@@ -136,8 +128,7 @@ void SessionController::rewriteAndDeliver(const QString& url, const QString& tra
                                         });
 }
 
-void SessionController::finishDictation(const QString& url)
-{
+void SessionController::finishDictation(const QString& url) {
     // A task of its own, so that it runs after the delivery that precedes it has returned.
     QPointer<AppState> state(&m_state);
     QTimer::singleShot(0, this, [state, url] {

@@ -5,9 +5,9 @@
 #include "core/Stages.h"
 #include "platform/SpeechRecognition.h"
 
-void startUp(AppState& state, HotkeyRegistrar& hotkeys, SpeechRecognition& speech, TextDeliverer& deliverer)
-{
-    QObject::connect(&state, &AppState::hotkeyKeyCodeChanged, &state, [&hotkeys] { hotkeys.registerHotkey(); });
+void startUp(AppState& state, HotkeyRegistrar& hotkeys, SpeechRecognition& speech, TextDeliverer& deliverer) {
+    QObject::connect(&state, &AppState::hotkeyKeyCodeChanged, &state,
+                     [&hotkeys] { hotkeys.registerHotkey(); });
     QObject::connect(&state, &AppState::hotkeyModifiersChanged, &state,
                      [&hotkeys] { hotkeys.registerHotkey(); });
 

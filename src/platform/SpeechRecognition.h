@@ -24,7 +24,8 @@ public:
     virtual bool isAvailable() const = 0;
 
     /// Recognises the whole audio file. The handler runs on the main thread, zero or more times with a
-    /// partial result and then once with a final result or an error, unless the recogniser is destroyed first.
+    /// partial result and then once with a final result or an error, unless the recogniser is destroyed
+    /// first.
     virtual void recognizeFile(const QString& url, ResultHandler handler) = 0;
 };
 

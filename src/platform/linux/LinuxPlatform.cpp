@@ -3,8 +3,7 @@
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/null/NullPlatform.h"
 
-PlatformServices createPlatformServices()
-{
+PlatformServices createPlatformServices() {
     PlatformServices services;
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<NullAudioCapture>();

@@ -12,16 +12,14 @@ namespace {
 int signalPipe[2] = {-1, -1};
 
 // Only async-signal-safe work here: the event loop picks the byte up.
-void onSignal(int)
-{
+void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
 } // namespace
 
-void quitOnTerminationSignals()
-{
+void quitOnTerminationSignals() {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         return;
     }

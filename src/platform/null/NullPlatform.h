@@ -17,8 +17,7 @@ class NullAudioCapture : public AudioCapture {
 public:
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     void setDevicesChangedHandler(std::function<void()>) override {}
-    std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler) override
-    {
+    std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler) override {
         return nullptr;
     }
 };
@@ -30,8 +29,7 @@ public:
 
 class NullSpeechRecognition : public SpeechRecognition {
 public:
-    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override
-    {
+    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override {
         answer(AuthorizationStatus::restricted);
     }
     std::unique_ptr<SpeechRecognizer> createRecognizer(const QString&) override { return nullptr; }
