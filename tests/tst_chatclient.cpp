@@ -1,5 +1,9 @@
+#include "core/AppState.h"
 #include "core/Log.h"
+#include "core/SessionController.h"
 #include "fakes/FakeHttpServer.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/FakeStages.h"
 #include "llm/ChatClient.h"
 
 #include <QDir>
@@ -7,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -55,6 +60,8 @@ private slots:
     void acceptsAReplyOfExactlyTheLimit();
     void contactsOnlyWebAddresses_data();
     void contactsOnlyWebAddresses();
+    void chatFailureEndsTheDictationQuietly_data();
+    void chatFailureEndsTheDictationQuietly();
 
 private:
     std::shared_ptr<Outcome> rewrite(ChatClient& client, const QString& host,
@@ -333,6 +340,61 @@ void ChatClientTest::contactsOnlyWebAddresses() {
     QCOMPARE(outcome->text, std::nullopt);
     QCOMPARE(m_log, QStringList());
     QCOMPARE(m_server->connections(), 0);
+}
+
+void ChatClientTest::chatFailureEndsTheDictationQuietly_data() {
+    QTest::addColumn<bool>("serverRunning");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("delivered");
+
+    QTest::newRow("refused connection") << false << QByteArray() << QStringList();
+    QTest::newRow("html page") << true << QByteArray("<html>Bad Gateway</html>") << QStringList();
+    QTest::newRow("error reply") << true << QByteArray(R"({"error":"model not found"})") << QStringList();
+    QTest::newRow("reply") << true << replyWithContent(" **Hello** there ") << QStringList{"Hello there"};
+}
+
+// The real client inside a whole dictation: only a reply reaches the deliverer, and every ending returns to
+// idle with the overlay hidden and the recording removed.
+void ChatClientTest::chatFailureEndsTheDictationQuietly() {
+    QFETCH(bool, serverRunning);
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, delivered);
+
+    QTemporaryDir directory;
+    QSettings settings(directory.filePath("settings.conf"), QSettings::IniFormat);
+    QStringList overlayCalls;
+    AppState state(settings, QStringLiteral("en_US"),
+                   [&](AppState&) { return std::make_unique<FakeOverlayWindow>(overlayCalls); });
+    state.setOllamaHost(m_server->address());
+    m_server->setResponse(FakeHttpServer::reply("200 OK", body));
+    if (!serverRunning) {
+        m_server.reset();
+    }
+    FakeClock clock;
+    FakeMicrophonePermission microphone;
+    FakeWorkspace workspace;
+    FakeRecorder recorder(state);
+    FakeTranscriber transcriber;
+    ChatClient chat;
+    FakeTextDeliverer deliverer;
+    SessionController controller(state, clock, microphone, workspace,
+                                 SessionController::Stages{recorder, transcriber, chat, deliverer});
+
+    controller.startDictation();
+    QTRY_COMPARE(state.recordingState(), RecordingState::recording);
+    controller.stopDictation();
+    const QString recording = directory.filePath("murmo_recording.m4a");
+    QFile file(recording);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    controller.recordingDidFinish(recording, std::nullopt);
+    transcriber.answer(QStringLiteral("hello there"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(state.recordingState(), RecordingState::idle, generousWait);
+    QCOMPARE(deliverer.delivered, delivered);
+    QCOMPARE(overlayCalls.last(), QStringLiteral("hide"));
+    QVERIFY(!QFile::exists(recording));
+    QCOMPARE(m_log.first(), QStringLiteral("[AppState] Transcription: hello there"));
 }
 
 QTEST_GUILESS_MAIN(ChatClientTest)
