@@ -6,6 +6,7 @@
 #include "fakes/FakeStages.h"
 #include "llm/ChatClient.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -89,12 +90,12 @@ std::shared_ptr<Outcome> ChatClientTest::rewrite(ChatClient& client, const QStri
                                                  const QString& transcript, const QString& systemPrompt,
                                                  const QString& model) {
     auto outcome = std::make_shared<Outcome>();
-    client.rewriteTranscript(transcript, systemPrompt, host, model,
-                             [outcome](const std::optional<QString>& text) {
-                                 ++outcome->calls;
-                                 outcome->onMainThread = QThread::currentThread() == qApp->thread();
-                                 outcome->text = text;
-                             });
+    client.rewriteTranscript(
+        transcript, systemPrompt, host, model, [outcome](const std::optional<QString>& text) {
+            ++outcome->calls;
+            outcome->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+            outcome->text = text;
+        });
     // The caller checks calls, so a missing answer fails there.
     (void)QTest::qWaitFor([&] { return outcome->calls > 0; }, generousWait);
     // Any second answer would be queued behind the first by now.
