@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/NullStages.h"
 #include "core/SessionController.h"
+#include "llm/ChatClient.h"
 #include "platform/PlatformServices.h"
 
 #include <QSettings>
@@ -21,7 +22,7 @@ private:
     PlatformServices m_platform;
     NullRecorder m_recorder;
     NullTranscriber m_transcriber;
-    NullTranscriptRewriter m_rewriter;
+    ChatClient m_rewriter;
     NullTextDeliverer m_deliverer;
     NullHotkeyRegistrar m_hotkeys;
     std::unique_ptr<AppState> m_state;
