@@ -26,12 +26,6 @@ QPushButton* createShortcutControl(AppState& state, QWidget* parent) {
     return button;
 }
 
-QGroupBox* section(const QString& title) {
-    auto* box = new QGroupBox(title);
-    box->setObjectName(title);
-    return box;
-}
-
 QLineEdit* boundLineEdit(const QString& name, const QString& text, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);
     edit->setObjectName(name);
@@ -79,7 +73,7 @@ void SettingsWindow::showEvent(QShowEvent* event) {
 }
 
 QWidget* SettingsWindow::createOllamaSection() {
-    QGroupBox* box = section(QStringLiteral("Ollama"));
+    auto* box = new QGroupBox(QStringLiteral("Ollama"));
     auto* form = new QFormLayout(box);
 
     QLineEdit* host = boundLineEdit(QStringLiteral("ollamaHost"), m_state.ollamaHost(), box);
@@ -97,7 +91,7 @@ QWidget* SettingsWindow::createOllamaSection() {
 }
 
 QWidget* SettingsWindow::createShortcutsSection() {
-    QGroupBox* box = section(QStringLiteral("Shortcuts"));
+    auto* box = new QGroupBox(QStringLiteral("Shortcuts"));
     auto* row = new QHBoxLayout(box);
     row->addWidget(new QLabel(QStringLiteral("Global Recording Hotkey"), box));
     row->addStretch();
@@ -108,7 +102,7 @@ QWidget* SettingsWindow::createShortcutsSection() {
 }
 
 QWidget* SettingsWindow::createAudioSection() {
-    QGroupBox* box = section(QStringLiteral("Audio Source & Language"));
+    auto* box = new QGroupBox(QStringLiteral("Audio Source && Language")); // "&&" shows one ampersand
     auto* form = new QFormLayout(box);
 
     m_microphone = new QComboBox(box);
@@ -131,7 +125,7 @@ QWidget* SettingsWindow::createAudioSection() {
 }
 
 QWidget* SettingsWindow::createBehaviourSection() {
-    QGroupBox* box = section(QStringLiteral("Behaviour"));
+    auto* box = new QGroupBox(QStringLiteral("Behaviour"));
     auto* layout = new QVBoxLayout(box);
     auto* autoPaste = new QCheckBox(QStringLiteral("Auto-Paste after processing"), box);
     autoPaste->setObjectName(QStringLiteral("autoPaste"));
@@ -143,7 +137,7 @@ QWidget* SettingsWindow::createBehaviourSection() {
 }
 
 QWidget* SettingsWindow::createBannedWordsSection() {
-    QGroupBox* box = section(QStringLiteral("Banned Words"));
+    auto* box = new QGroupBox(QStringLiteral("Banned Words"));
     auto* layout = new QVBoxLayout(box);
 
     auto* enabled = new QCheckBox(QStringLiteral("Enable Banned Words Filter"), box);
@@ -157,8 +151,9 @@ QWidget* SettingsWindow::createBannedWordsSection() {
     m_bannedWords->setObjectName(QStringLiteral("bannedWords"));
     m_bannedWords->setMinimumHeight(80);
     m_bannedWords->setMaximumHeight(120);
+    // Monospaced at the size of the surrounding text, so the list reads as data without standing out.
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSize(13);
+    mono.setPointSizeF(font().pointSizeF());
     m_bannedWords->setFont(mono);
     m_bannedWordsOpacity = new QGraphicsOpacityEffect(m_bannedWords);
     m_bannedWords->setGraphicsEffect(m_bannedWordsOpacity);
