@@ -60,6 +60,10 @@ SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, QWid
     m_audioCapture.setDevicesChangedHandler([this] { reloadMicrophones(); });
 }
 
+SettingsWindow::~SettingsWindow() {
+    m_audioCapture.setDevicesChangedHandler({});
+}
+
 void SettingsWindow::present() {
     show();
     raise();

@@ -15,6 +15,7 @@ class SettingsWindow : public QWidget {
 
 public:
     SettingsWindow(AppState& state, AudioCapture& audioCapture, QWidget* parent = nullptr);
+    ~SettingsWindow() override;
 
     /// Shows the window, or brings it forward if it is open, in front of other applications.
     void present();
