@@ -1,18 +1,31 @@
 #include "ui/Application.h"
 
 #include "core/Startup.h"
-#include "platform/null/NullPlatform.h"
+#include "overlay/OverlayWindowController.h"
+#include "ui/AppIcon.h"
 
+#include <QApplication>
 #include <QLocale>
+#include <QTimer>
 
 Application::Application()
     : m_platform(createPlatformServices()) {
-    m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(),
-                                         [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
+    m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
+        return std::make_unique<OverlayWindowController>(state);
+    });
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
         SessionController::Stages{m_recorder, m_transcriber, m_rewriter, m_deliverer});
     startUp(*m_state, m_hotkeys, *m_platform.speechRecognition, m_deliverer);
+
+    QApplication::setWindowIcon(applicationIcon());
+    m_about = std::make_unique<AboutDialog>();
+    m_settingsWindow = std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture);
+    m_tray = std::make_unique<TrayMenu>(*m_state, *m_controller,
+                                        TrayMenu::WindowActions{[this] { m_settingsWindow->present(); },
+                                                                [this] { m_about->showPanel(); },
+                                                                [] { QApplication::quit(); }});
+    QTimer::singleShot(500, m_about.get(), &AboutDialog::showPanel);
 }
 
 Application::~Application() = default;

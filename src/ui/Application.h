@@ -5,6 +5,9 @@
 #include "core/SessionController.h"
 #include "llm/ChatClient.h"
 #include "platform/PlatformServices.h"
+#include "ui/AboutDialog.h"
+#include "ui/SettingsWindow.h"
+#include "ui/TrayMenu.h"
 
 #include <QSettings>
 
@@ -27,4 +30,7 @@ private:
     NullHotkeyRegistrar m_hotkeys;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SessionController> m_controller;
+    std::unique_ptr<AboutDialog> m_about;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<TrayMenu> m_tray;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+class AppState;
+class AudioCapture;
+class QComboBox;
+class QGraphicsOpacityEffect;
+class QPlainTextEdit;
+
+/// The settings form: chat server, hotkey, microphone and language, auto-paste and the banned words. Every
+/// control writes to AppState as it is used and follows AppState when something else changes it.
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    SettingsWindow(AppState& state, AudioCapture& audioCapture, QWidget* parent = nullptr);
+    ~SettingsWindow() override;
+
+    /// Shows the window, or brings it forward if it is open, in front of other applications.
+    void present();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* createOllamaSection();
+    QWidget* createShortcutsSection();
+    QWidget* createAudioSection();
+    QWidget* createBehaviourSection();
+    QWidget* createBannedWordsSection();
+
+    void reloadMicrophones();
+    void reloadLanguages();
+    void selectMicrophone();
+    void selectLanguage();
+    void showBannedWordsEnabled();
+
+    AppState& m_state;
+    AudioCapture& m_audioCapture;
+    QComboBox* m_microphone = nullptr;
+    QComboBox* m_language = nullptr;
+    QPlainTextEdit* m_bannedWords = nullptr;
+    QGraphicsOpacityEffect* m_bannedWordsOpacity = nullptr;
+};
