@@ -6,14 +6,15 @@
 #include <QLocale>
 
 Application::Application()
-    : m_platform(createPlatformServices())
-{
+    : m_platform(createPlatformServices()) {
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(),
                                          [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
         SessionController::Stages{m_recorder, m_transcriber, m_rewriter, m_deliverer});
-    startUp(*m_state, m_hotkeys, *m_platform.speechRecognition, m_deliverer);
+    m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
+                                               [this] { m_controller->toggleRecording(); });
+    startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, m_deliverer);
 }
 
 Application::~Application() = default;

@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/NullStages.h"
 #include "core/SessionController.h"
+#include "hotkey/GlobalHotkey.h"
 #include "platform/PlatformServices.h"
 
 #include <QSettings>
@@ -23,7 +24,7 @@ private:
     NullTranscriber m_transcriber;
     NullTranscriptRewriter m_rewriter;
     NullTextDeliverer m_deliverer;
-    NullHotkeyRegistrar m_hotkeys;
+    std::unique_ptr<GlobalHotkey> m_hotkeys;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SessionController> m_controller;
 };
