@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 
+#include <X11/XKBlib.h>
 #include <X11/keysym.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -69,13 +70,18 @@ std::unique_ptr<X11HotkeyService> X11HotkeyService::create() {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection() || xcb_connection_has_error(x11->connection()))
         return nullptr;
-    return std::make_unique<X11HotkeyService>(x11->connection());
+    // With detectable auto-repeat a held key sends presses without releases in between.
+    Bool detectableRepeat = False;
+    if (x11->display())
+        XkbSetDetectableAutoRepeat(x11->display(), True, &detectableRepeat);
+    return std::make_unique<X11HotkeyService>(x11->connection(), detectableRepeat);
 }
 
-X11HotkeyService::X11HotkeyService(xcb_connection_t* connection)
+X11HotkeyService::X11HotkeyService(xcb_connection_t* connection, bool detectableRepeat)
     : m_connection(connection)
     // Qt opens its connection on the default screen, which is the only one Xvfb and today's servers have.
-    , m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root) {
+    , m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
+    , m_detectableRepeat(detectableRepeat) {
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -179,8 +185,9 @@ bool X11HotkeyService::nativeEventFilter(const QByteArray& eventType, void* mess
 bool X11HotkeyService::handlePress(const xcb_key_press_event_t& event) {
     if (!isGrabbed({event.detail, static_cast<uint16_t>(event.state & matchedModifiers)}))
         return false;
-    const bool repeat = m_heldKeys.contains(event.detail) ||
-                        (event.detail == m_lastReleasedKey && event.time == m_lastReleaseTime);
+    const bool repeat =
+        m_heldKeys.contains(event.detail) ||
+        (!m_detectableRepeat && event.detail == m_lastReleasedKey && event.time == m_lastReleaseTime);
     m_heldKeys.insert(event.detail);
     if (!repeat && m_onPressed)
         m_onPressed();

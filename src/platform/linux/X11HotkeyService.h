@@ -17,7 +17,8 @@ public:
     /// Nothing unless the application runs on the xcb platform with a working display connection.
     static std::unique_ptr<X11HotkeyService> create();
 
-    explicit X11HotkeyService(xcb_connection_t* connection);
+    /// detectableRepeat: the server sends no releases while a key repeats.
+    X11HotkeyService(xcb_connection_t* connection, bool detectableRepeat);
     ~X11HotkeyService() override;
 
     void installHandler(std::function<void()> onPressed) override;
@@ -45,8 +46,9 @@ private:
     xcb_window_t m_root;
     std::function<void()> m_onPressed;
     std::vector<Combination> m_grabbed;
-    // Auto-repeat shows up either as presses without releases (detectable auto-repeat) or as a release and
-    // a press with the same timestamp; neither is a new press.
+    // A press of a key still held is auto-repeat. Without detectable auto-repeat the server releases the key
+    // before each repeat, with the repeat's timestamp.
+    bool m_detectableRepeat;
     std::set<xcb_keycode_t> m_heldKeys;
     xcb_keycode_t m_lastReleasedKey = 0;
     xcb_timestamp_t m_lastReleaseTime = 0;
