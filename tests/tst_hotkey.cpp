@@ -30,10 +30,10 @@ private slots:
     }
 
     void startUpRegistersTheStoredCombinationOnce() {
+        FakeHotkeyService service; // outlives the registration that AppState holds
         TestAppState app;
         app.settings.setValue(QStringLiteral("hotkeyKeyCode"), 49);
         app.settings.setValue(QStringLiteral("hotkeyModifiers"), 0xC0000);
-        FakeHotkeyService service;
         GlobalHotkey hotkey(app.state, service, [] {});
         NullSpeechRecognition speech;
         NullTextDeliverer deliverer;
@@ -50,8 +50,8 @@ private slots:
     }
 
     void changingTheCombinationReplacesTheRegistration() {
-        TestAppState app;
         FakeHotkeyService service;
+        TestAppState app;
         GlobalHotkey hotkey(app.state, service, [] {});
         hotkey.registerHotkey();
         QObject::connect(&app.state, &AppState::hotkeyKeyCodeChanged, [&] { hotkey.registerHotkey(); });
@@ -68,8 +68,8 @@ private slots:
     }
 
     void aRefusedCombinationLeavesNoRegistration() {
-        TestAppState app;
         FakeHotkeyService service;
+        TestAppState app;
         GlobalHotkey hotkey(app.state, service, [] {});
         hotkey.registerHotkey();
         QVERIFY(app.state.eventHotKeyRef);
@@ -81,8 +81,8 @@ private slots:
     }
 
     void aPressSchedulesOneToggleUnlessTheRecorderListens() {
-        TestAppState app;
         FakeHotkeyService service;
+        TestAppState app;
         int toggles = 0;
         GlobalHotkey hotkey(app.state, service, [&] { ++toggles; });
         hotkey.installHotkeyHandler();
