@@ -11,7 +11,8 @@
 #include <vector>
 
 /// System-wide hotkeys as passive key grabs on the root window, over Qt's own X connection. Each
-/// combination is grabbed with and without Caps Lock and Num Lock, which X counts as modifiers.
+/// combination is grabbed with and without Caps Lock and Num Lock, which X counts as modifiers. Its
+/// registrations must be destroyed before it.
 class X11HotkeyService : public HotkeyService, private QAbstractNativeEventFilter {
 public:
     /// Nothing unless the application runs on the xcb platform with a working display connection.
