@@ -16,7 +16,9 @@ Application::Application()
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
         SessionController::Stages{m_recorder, m_transcriber, m_rewriter, m_deliverer});
-    startUp(*m_state, m_hotkeys, *m_platform.speechRecognition, m_deliverer);
+    m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
+                                               [this] { m_controller->toggleRecording(); });
+    startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());
     m_about = std::make_unique<AboutDialog>();

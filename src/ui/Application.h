@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/NullStages.h"
 #include "core/SessionController.h"
+#include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
 #include "platform/PlatformServices.h"
 #include "ui/AboutDialog.h"
@@ -27,9 +28,9 @@ private:
     NullTranscriber m_transcriber;
     ChatClient m_rewriter;
     NullTextDeliverer m_deliverer;
-    NullHotkeyRegistrar m_hotkeys;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SessionController> m_controller;
+    std::unique_ptr<GlobalHotkey> m_hotkeys;
     std::unique_ptr<AboutDialog> m_about;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayMenu> m_tray;

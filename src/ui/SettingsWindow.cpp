@@ -1,6 +1,7 @@
 #include "ui/SettingsWindow.h"
 
 #include "core/AppState.h"
+#include "hotkey/ShortcutRecorderView.h"
 #include "platform/AudioCapture.h"
 
 #include <QCheckBox>
@@ -18,13 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-/// The control that shows and changes the global hotkey.
-QPushButton* createShortcutControl(AppState& state, QWidget* parent) {
-    auto* button = new QPushButton(state.hotkeyString(), parent);
-    QObject::connect(&state, &AppState::hotkeyStringChanged, button, &QPushButton::setText);
-    return button;
-}
 
 QLineEdit* boundLineEdit(const QString& name, const QString& text, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);
@@ -99,7 +93,7 @@ QWidget* SettingsWindow::createShortcutsSection() {
     auto* row = new QHBoxLayout(box);
     row->addWidget(new QLabel(QStringLiteral("Global Recording Hotkey"), box));
     row->addStretch();
-    QPushButton* control = createShortcutControl(m_state, box);
+    auto* control = new ShortcutRecorderView(m_state, box);
     control->setObjectName(QStringLiteral("shortcut"));
     row->addWidget(control);
     return box;

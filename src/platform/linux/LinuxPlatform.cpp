@@ -1,6 +1,7 @@
 #include "platform/PlatformServices.h"
 
 #include "platform/linux/GrantedMicrophonePermission.h"
+#include "platform/linux/X11HotkeyService.h"
 #include "platform/null/NullPlatform.h"
 
 PlatformServices createPlatformServices() {
@@ -14,6 +15,9 @@ PlatformServices createPlatformServices() {
     services.workspace = std::make_unique<NullWorkspace>();
     services.accessibilityTrust = std::make_unique<NullAccessibilityTrust>();
     services.keyboardEvents = std::make_unique<NullKeyboardEvents>();
-    services.hotkeyService = std::make_unique<NullHotkeyService>();
+    if (auto hotkeys = X11HotkeyService::create())
+        services.hotkeyService = std::move(hotkeys);
+    else
+        services.hotkeyService = std::make_unique<NullHotkeyService>();
     return services;
 }

@@ -1,0 +1,43 @@
+#include "hotkey/GlobalHotkey.h"
+
+#include "core/AppState.h"
+#include "platform/HotkeyService.h"
+#include "platform/VirtualKeyCodes.h"
+
+#include <QMetaObject>
+
+quint32 carbonModifiers(quint64 hotkeyModifiers) {
+    quint32 modifiers = 0;
+    if (hotkeyModifiers & ModifierFlag::command)
+        modifiers |= HotkeyModifier::command;
+    if (hotkeyModifiers & ModifierFlag::option)
+        modifiers |= HotkeyModifier::option;
+    if (hotkeyModifiers & ModifierFlag::shift)
+        modifiers |= HotkeyModifier::shift;
+    if (hotkeyModifiers & ModifierFlag::control)
+        modifiers |= HotkeyModifier::control;
+    return modifiers;
+}
+
+GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, std::function<void()> toggleRecording)
+    : m_state(state)
+    , m_service(service)
+    , m_toggleRecording(std::move(toggleRecording)) {}
+
+void GlobalHotkey::installHotkeyHandler() {
+    m_service.installHandler([this] { hotkeyEventHandler(); });
+}
+
+void GlobalHotkey::registerHotkey() {
+    // The old combination is given back before the new one is taken, so re-registering an unchanged
+    // combination does not collide with itself.
+    m_state.eventHotKeyRef.reset();
+    m_state.eventHotKeyRef =
+        m_service.registerHotkey(m_state.hotkeyKeyCode(), carbonModifiers(m_state.hotkeyModifiers()));
+}
+
+void GlobalHotkey::hotkeyEventHandler() {
+    if (m_state.isRecordingShortcut())
+        return;
+    QMetaObject::invokeMethod(&m_state, m_toggleRecording, Qt::QueuedConnection);
+}
