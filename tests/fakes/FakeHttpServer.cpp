@@ -19,10 +19,10 @@ FakeHttpServer::Response FakeHttpServer::reply(const QByteArray& status, const Q
             false};
 }
 
-FakeHttpServer::FakeHttpServer(QObject* parent)
+FakeHttpServer::FakeHttpServer(quint16 port, QObject* parent)
     : QObject(parent)
     , m_response(reply("200 OK", R"({"message":{"role":"assistant","content":"ok"}})")) {
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server.listen(QHostAddress::LocalHost, port);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             ++m_connections;

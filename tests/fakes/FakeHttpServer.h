@@ -34,7 +34,10 @@ public:
     static Response reply(const QByteArray& status, const QByteArray& body,
                           const QByteArray& extraHeaders = QByteArray());
 
-    explicit FakeHttpServer(QObject* parent = nullptr);
+    /// Listens on the given port of 127.0.0.1, or on any free one.
+    explicit FakeHttpServer(quint16 port = 0, QObject* parent = nullptr);
+
+    bool isListening() const { return m_server.isListening(); }
 
     /// "http://127.0.0.1:<port>", with no trailing slash.
     QString address() const;
