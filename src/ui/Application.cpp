@@ -1,18 +1,20 @@
 #include "ui/Application.h"
 
+#include "audio/RecordingFile.h"
 #include "core/Startup.h"
 #include "platform/null/NullPlatform.h"
 
 #include <QLocale>
 
 Application::Application()
-    : m_platform(createPlatformServices())
-{
+    : m_platform(createPlatformServices()) {
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(),
                                          [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
+    m_recorder =
+        std::make_unique<MicrophoneRecorder>(*m_state, *m_platform.audioCapture, recordingFilePath());
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
-        SessionController::Stages{m_recorder, m_transcriber, m_rewriter, m_deliverer});
+        SessionController::Stages{*m_recorder, m_transcriber, m_rewriter, m_deliverer});
     startUp(*m_state, m_hotkeys, *m_platform.speechRecognition, m_deliverer);
 }
 
