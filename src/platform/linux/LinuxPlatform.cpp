@@ -4,7 +4,8 @@
 #include "platform/linux/GstAudioCapture.h"
 #include "platform/null/NullPlatform.h"
 
-PlatformServices createPlatformServices() {
+PlatformServices createPlatformServices()
+{
     PlatformServices services;
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<GstAudioCapture>();
