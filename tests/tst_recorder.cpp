@@ -1,10 +1,12 @@
 #include "audio/MicrophoneRecorder.h"
+#include "audio/RecordingFile.h"
 #include "audio/VolumeLevel.h"
 #include "core/AppState.h"
 #include "core/Log.h"
 #include "fakes/FakeAudioCapture.h"
 #include "fakes/OverlayStateSpy.h"
 
+#include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,6 +48,7 @@ private slots:
     void meterReadsTheFirstChannelWhileRecording();
     void meterKeepsTheLevelWithoutAReading();
     void finishReportReachesTheDelegateOnTheMainThreadLater();
+    void recordingLivesInThePrivateRuntimeDirectory();
 
 private:
     QTemporaryDir m_dir;
@@ -200,6 +203,16 @@ void RecorderTest::finishReportReachesTheDelegateOnTheMainThreadLater() {
     QCOMPARE(m_delegate.calls, 1);
     QTRY_COMPARE_WITH_TIMEOUT(m_delegate.calls, 2, 10000);
     QVERIFY(!m_delegate.lastError);
+}
+
+void RecorderTest::recordingLivesInThePrivateRuntimeDirectory() {
+    const QString runtime = m_dir.filePath(QStringLiteral("run"));
+    QVERIFY(QDir().mkdir(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString path = recordingFilePath();
+    qputenv("XDG_RUNTIME_DIR", saved);
+    QCOMPARE(path, runtime + QStringLiteral("/murmo_recording.m4a"));
 }
 
 QTEST_GUILESS_MAIN(RecorderTest)

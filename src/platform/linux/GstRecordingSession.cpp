@@ -47,6 +47,21 @@ QString errorDescription(GstMessage* message) {
     return description;
 }
 
+/// Ends the stream at the converter's sink pad. A stream that never began cannot make a file; saying so at
+/// once spares the elements an end without a beginning.
+void endStream(GstElement* converter, gpointer sinkPad) {
+    GstPad* pad = GST_PAD(sinkPad);
+    if (GstEvent* segment = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+        gst_event_unref(segment);
+        gst_pad_send_event(pad, gst_event_new_eos());
+        return;
+    }
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED,
+                                        "No audio arrived from the input device.");
+    gst_element_post_message(converter, gst_message_new_error(GST_OBJECT(converter), error, nullptr));
+    g_error_free(error);
+}
+
 } // namespace
 
 GstRecordingSession::GstRecordingSession(AudioCapture::FinishHandler onFinish)
@@ -131,11 +146,8 @@ void GstRecordingSession::stopRecording() {
     // End-of-stream sent to the pipeline would go to the source, which blocks its caller until the source
     // delivers data, forever if it delivers none. Pushed into the element after the source, it flows down
     // to the file without waiting for the source, and from a worker thread in case that element is busy.
-    GstPad* pad = gst_element_get_static_pad(m_convert, "sink");
-    gst_element_call_async(
-        m_convert,
-        [](GstElement*, gpointer target) { gst_pad_send_event(GST_PAD(target), gst_event_new_eos()); }, pad,
-        gst_object_unref);
+    gst_element_call_async(m_convert, &endStream, gst_element_get_static_pad(m_convert, "sink"),
+                           gst_object_unref);
     m_watchdog.start();
 }
 
