@@ -1,5 +1,5 @@
 #include "core/AppState.h"
-#include "fakes/FakeAudioCapture.h"
+#include "fakes/FakeAudioDevices.h"
 #include "platform/null/NullPlatform.h"
 #include "ui/SettingsWindow.h"
 
@@ -188,7 +188,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QSettings> m_settings;
     std::unique_ptr<AppState> m_state;
-    FakeAudioCapture m_audio;
+    FakeAudioDevices m_audio;
     std::unique_ptr<SettingsWindow> m_window;
 };
 

@@ -53,6 +53,8 @@ public:
 
     /// Starts recording the device with this identifier into the file, or the default input when the
     /// identifier is empty or names no present device. Nothing when there is no input or it cannot be opened.
+    /// Once the input is open, whatever is at url is removed (a symlink itself, never its target) and the file
+    /// is created anew, readable by its owner only.
     virtual std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
                                                            FinishHandler onFinish) = 0;
 };

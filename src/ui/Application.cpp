@@ -1,5 +1,6 @@
 #include "ui/Application.h"
 
+#include "audio/RecordingFile.h"
 #include "core/Startup.h"
 #include "overlay/OverlayWindowController.h"
 #include "ui/AppIcon.h"
@@ -13,9 +14,11 @@ Application::Application()
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
         return std::make_unique<OverlayWindowController>(state);
     });
+    m_recorder =
+        std::make_unique<MicrophoneRecorder>(*m_state, *m_platform.audioCapture, recordingFilePath());
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
-        SessionController::Stages{m_recorder, m_transcriber, m_rewriter, m_deliverer});
+        SessionController::Stages{*m_recorder, m_transcriber, m_rewriter, m_deliverer});
     m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
                                                [this] { m_controller->toggleRecording(); });
     startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, m_deliverer);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
 #include "core/NullStages.h"
 #include "core/SessionController.h"
@@ -24,10 +25,11 @@ public:
 private:
     QSettings m_settings;
     PlatformServices m_platform;
-    NullRecorder m_recorder;
     NullTranscriber m_transcriber;
     ChatClient m_rewriter;
     NullTextDeliverer m_deliverer;
+    // Declared before the state it records into, so that the state and its capture go first.
+    std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SessionController> m_controller;
     std::unique_ptr<GlobalHotkey> m_hotkeys;

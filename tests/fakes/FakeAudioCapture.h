@@ -2,31 +2,57 @@
 
 #include "platform/AudioCapture.h"
 
-/// A machine whose microphones the test plugs in and out; recording is not possible.
+#include <QStringList>
+
+/// A capture whose sessions run until told otherwise, with levels the test sets.
 class FakeAudioCapture : public AudioCapture {
 public:
-    QList<AudioInputDevice> devices;
-    int listReads = 0;
-
-    QList<AudioInputDevice> inputDevices() const override {
-        ++const_cast<FakeAudioCapture*>(this)->listReads;
-        return devices;
-    }
-    void setDevicesChangedHandler(std::function<void()> handler) override {
-        devicesChanged = std::move(handler);
-    }
-    std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler) override {
-        return nullptr;
-    }
-
-    /// Plugs in or removes devices and tells whoever listens, as the device monitor would.
-    void replaceDevices(QList<AudioInputDevice> newDevices) {
-        devices = std::move(newDevices);
-        if (devicesChanged) {
-            devicesChanged();
+    class Session : public CaptureSession, public AudioFileOutput {
+    public:
+        explicit Session(QStringList& events)
+            : m_events(events) {}
+        bool isRunning() const override { return running; }
+        void stopRunning() override {
+            running = false;
+            m_events.append(QStringLiteral("session stopped"));
         }
+        AudioFileOutput* fileOutput() override { return this; }
+        void stopRecording() override { m_events.append(QStringLiteral("recording stopped")); }
+        QList<float> channelPowerLevels() const override { return levels; }
+
+        bool running = true;
+        QList<float> levels;
+
+    private:
+        QStringList& m_events;
+    };
+
+    explicit FakeAudioCapture(QStringList& events)
+        : m_events(events) {}
+
+    QList<AudioInputDevice> inputDevices() const override { return {}; }
+    void setDevicesChangedHandler(std::function<void()>) override {}
+
+    std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
+                                                   FinishHandler onFinish) override {
+        m_events.append(QStringLiteral("capture started"));
+        lastDeviceId = deviceId;
+        lastUrl = url;
+        finish = std::move(onFinish);
+        if (!hasInput) {
+            return nullptr;
+        }
+        auto session = std::make_unique<Session>(m_events);
+        lastSession = session.get();
+        return session;
     }
+
+    bool hasInput = true;
+    QString lastDeviceId;
+    QString lastUrl;
+    FinishHandler finish;
+    Session* lastSession = nullptr;
 
 private:
-    std::function<void()> devicesChanged;
+    QStringList& m_events;
 };

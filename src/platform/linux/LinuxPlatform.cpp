@@ -1,13 +1,14 @@
 #include "platform/PlatformServices.h"
 
 #include "platform/linux/GrantedMicrophonePermission.h"
+#include "platform/linux/GstAudioCapture.h"
 #include "platform/linux/X11HotkeyService.h"
 #include "platform/null/NullPlatform.h"
 
 PlatformServices createPlatformServices() {
     PlatformServices services;
     services.clock = std::make_unique<SteadyClock>();
-    services.audioCapture = std::make_unique<NullAudioCapture>();
+    services.audioCapture = std::make_unique<GstAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
     services.speechRecognition = std::make_unique<NullSpeechRecognition>();
     services.pasteboard = std::make_unique<NullPasteboard>();

@@ -1,0 +1,196 @@
+#include "platform/linux/GstRecordingSession.h"
+
+#include <QFile>
+
+#include <chrono>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr guint64 levelInterval = 50 * GST_MSECOND;
+
+// Ending the stream flushes the encoder and writes the MP4 index: well under a second even for a long
+// recording, so a stop that takes this long will not finish by itself.
+constexpr std::chrono::seconds finishTimeout{5};
+
+/// Removes whatever is at path and creates a new, empty file there that only its owner may read. Removing
+/// first and creating exclusively means a symlink planted at path is dropped, never followed.
+int createPrivateFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    ::unlink(name.constData());
+    return ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+QList<float> rmsLevels(GstMessage* message) {
+    QList<float> levels;
+    const GValue* rms = gst_structure_get_value(gst_message_get_structure(message), "rms");
+    if (!rms || !G_VALUE_HOLDS_BOXED(rms)) {
+        return levels;
+    }
+    // The level element still reports its channels as a GValueArray.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    const auto* channels = static_cast<const GValueArray*>(g_value_get_boxed(rms));
+    for (guint i = 0; channels && i < channels->n_values; ++i) {
+        levels.append(static_cast<float>(g_value_get_double(&channels->values[i])));
+    }
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    return levels;
+}
+
+QString errorDescription(GstMessage* message) {
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    QString description = error ? QString::fromUtf8(error->message) : QString();
+    g_clear_error(&error);
+    return description;
+}
+
+/// Ends the stream at the converter's sink pad. A stream that never began cannot make a file; saying so at
+/// once spares the elements an end without a beginning.
+void endStream(GstElement* converter, gpointer sinkPad) {
+    GstPad* pad = GST_PAD(sinkPad);
+    if (GstEvent* segment = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+        gst_event_unref(segment);
+        gst_pad_send_event(pad, gst_event_new_eos());
+        return;
+    }
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED,
+                                        "No audio arrived from the input device.");
+    gst_element_post_message(converter, gst_message_new_error(GST_OBJECT(converter), error, nullptr));
+    g_error_free(error);
+}
+
+} // namespace
+
+GstRecordingSession::GstRecordingSession(AudioCapture::FinishHandler onFinish)
+    : m_onFinish(std::move(onFinish))
+    , m_pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))) {
+    m_watchdog.setSingleShot(true);
+    m_watchdog.setInterval(finishTimeout);
+    connect(&m_watchdog, &QTimer::timeout, this,
+            [this] { finish(QStringLiteral("The recording file was not finished in time.")); });
+}
+
+GstRecordingSession::~GstRecordingSession() {
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    GstObjectPtr<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+GstElement* GstRecordingSession::addElement(const char* factory) {
+    GstElement* element = gst_element_factory_make(factory, nullptr);
+    if (element && !gst_bin_add(GST_BIN(m_pipeline.get()), element)) {
+        return nullptr;
+    }
+    return element;
+}
+
+bool GstRecordingSession::start(GstElement* source, const QString& path) {
+    if (!source || !gst_bin_add(GST_BIN(m_pipeline.get()), source)) {
+        return false;
+    }
+    m_convert = addElement("audioconvert");
+    GstElement* level = addElement("level");
+    GstElement* encoder = addElement("avenc_aac");
+    GstElement* muxer = addElement("mp4mux");
+    GstElement* sink = addElement("fdsink");
+    if (!m_convert || !level || !encoder || !muxer || !sink ||
+        !gst_element_link_many(source, m_convert, level, encoder, muxer, sink, nullptr)) {
+        return false;
+    }
+    g_object_set(level, "interval", levelInterval, "post-messages", TRUE, nullptr);
+    g_object_set(sink, "sync", FALSE, nullptr);
+
+    GstObjectPtr<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+    gst_bus_set_sync_handler(bus.get(), &GstRecordingSession::onBusMessage, this, nullptr);
+
+    // The device is opened before the old recording is touched, so a start that cannot open it leaves
+    // everything as it was.
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    m_fd = createPrivateFile(path);
+    if (m_fd < 0) {
+        return false;
+    }
+    m_path = path;
+    g_object_set(sink, "fd", m_fd, nullptr);
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        QFile::remove(path);
+        return false;
+    }
+    m_running = true;
+    return true;
+}
+
+void GstRecordingSession::stopRunning() {
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    m_running = false;
+    m_watchdog.stop();
+}
+
+void GstRecordingSession::stopRecording() {
+    if (m_stopping || m_finished) {
+        return;
+    }
+    m_stopping = true;
+    if (!m_running) {
+        finish(QStringLiteral("The recording had stopped before its file was finished."));
+        return;
+    }
+    // End-of-stream sent to the pipeline would go to the source, which blocks its caller until the source
+    // delivers data, forever if it delivers none. Pushed into the element after the source, it flows down
+    // to the file without waiting for the source, and from a worker thread in case that element is busy.
+    gst_element_call_async(m_convert, &endStream, gst_element_get_static_pad(m_convert, "sink"),
+                           gst_object_unref);
+    m_watchdog.start();
+}
+
+GstBusSyncReply GstRecordingSession::onBusMessage(GstBus*, GstMessage* message, gpointer session) {
+    auto* self = static_cast<GstRecordingSession*>(session);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ELEMENT:
+        if (gst_message_has_name(message, "level")) {
+            QMetaObject::invokeMethod(
+                self, [self, levels = rmsLevels(message)] { self->m_levels = levels; }, Qt::QueuedConnection);
+        }
+        break;
+    case GST_MESSAGE_EOS:
+        QMetaObject::invokeMethod(
+            self,
+            [self] {
+                if (self->m_running) {
+                    self->finish(std::nullopt);
+                }
+            },
+            Qt::QueuedConnection);
+        break;
+    case GST_MESSAGE_ERROR:
+        QMetaObject::invokeMethod(
+            self,
+            [self, error = errorDescription(message)] {
+                if (self->m_running) {
+                    self->finish(error);
+                }
+            },
+            Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+    return GST_BUS_DROP;
+}
+
+void GstRecordingSession::finish(const std::optional<QString>& error) {
+    if (m_finished) {
+        return;
+    }
+    m_finished = true;
+    m_watchdog.stop();
+    m_onFinish(m_path, error);
+}
