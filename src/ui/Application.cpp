@@ -10,9 +10,10 @@ Application::Application()
 {
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(),
                                          [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
+    m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, *m_platform.speechRecognition);
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
-        SessionController::Stages{m_recorder, m_transcriber, m_rewriter, m_deliverer});
+        SessionController::Stages{m_recorder, *m_transcriber, m_rewriter, m_deliverer});
     startUp(*m_state, m_hotkeys, *m_platform.speechRecognition, m_deliverer);
 }
 

@@ -4,6 +4,7 @@
 #include "core/NullStages.h"
 #include "core/SessionController.h"
 #include "platform/PlatformServices.h"
+#include "speech/SpeechTranscriber.h"
 
 #include <QSettings>
 
@@ -20,10 +21,10 @@ private:
     QSettings m_settings;
     PlatformServices m_platform;
     NullRecorder m_recorder;
-    NullTranscriber m_transcriber;
     NullTranscriptRewriter m_rewriter;
     NullTextDeliverer m_deliverer;
     NullHotkeyRegistrar m_hotkeys;
     std::unique_ptr<AppState> m_state;
+    std::unique_ptr<SpeechTranscriber> m_transcriber;
     std::unique_ptr<SessionController> m_controller;
 };

@@ -1,6 +1,7 @@
 #include "platform/PlatformServices.h"
 
 #include "platform/linux/GrantedMicrophonePermission.h"
+#include "platform/linux/PocketsphinxRecognition.h"
 #include "platform/null/NullPlatform.h"
 
 PlatformServices createPlatformServices()
@@ -9,7 +10,7 @@ PlatformServices createPlatformServices()
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<NullAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
-    services.speechRecognition = std::make_unique<NullSpeechRecognition>();
+    services.speechRecognition = std::make_unique<PocketsphinxRecognition>();
     services.pasteboard = std::make_unique<NullPasteboard>();
     services.systemSound = std::make_unique<NullSystemSound>();
     services.workspace = std::make_unique<NullWorkspace>();
