@@ -14,7 +14,8 @@
 /// Recognisers must not outlive it. Create it on the main thread: recognisers report there.
 class PocketsphinxRecognition : public SpeechRecognition {
 public:
-    /// A recognition may take as long as its audio lasts plus extraTime; after that it ends with an error.
+    /// A recognition may take twice as long as its audio lasts, plus extraTime; after that it ends with an
+    /// error. The decoder runs at about a third of real time, so only a stuck decoding reaches the limit.
     explicit PocketsphinxRecognition(PocketsphinxModelPaths paths = PocketsphinxModelPaths::usEnglish(),
                                      std::chrono::milliseconds extraTime = std::chrono::seconds(30));
     ~PocketsphinxRecognition() override;

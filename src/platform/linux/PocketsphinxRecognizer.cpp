@@ -39,7 +39,7 @@ RecognitionUpdate recognize(Model& model, const QString& path, const std::functi
     };
     const auto shouldContinue = [&] {
         const auto audioLength = std::chrono::milliseconds(samplesHeard * 1000 / decodedSampleRate);
-        return stillWanted() && !decoderFailed && Clock::now() - started < audioLength + extraTime;
+        return stillWanted() && !decoderFailed && Clock::now() - started < 2 * audioLength + extraTime;
     };
 
     const std::optional<QString> decodingError = decodeAudioFile(path, consume, shouldContinue);

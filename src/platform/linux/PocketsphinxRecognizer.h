@@ -16,7 +16,7 @@ class QThreadPool;
 /// while the user still speaks is ready when the recording ends; the model is freed with the recogniser.
 ///
 /// Recognition decodes the file and runs the decoder on a worker, then reports one final result or one error
-/// on the thread of mainThread. It gives up after the length of the audio plus extraTime.
+/// on the thread of mainThread. It gives up after twice the length of the audio plus extraTime.
 class PocketsphinxRecognizer : public SpeechRecognizer {
 public:
     /// workers and mainThread must outlive the recogniser.
