@@ -7,6 +7,7 @@
 #include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
 #include "platform/PlatformServices.h"
+#include "speech/SpeechTranscriber.h"
 #include "ui/AboutDialog.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
@@ -25,12 +26,12 @@ public:
 private:
     QSettings m_settings;
     PlatformServices m_platform;
-    NullTranscriber m_transcriber;
     ChatClient m_rewriter;
     NullTextDeliverer m_deliverer;
     // Declared before the state it records into, so that the state and its capture go first.
     std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<AppState> m_state;
+    std::unique_ptr<SpeechTranscriber> m_transcriber;
     std::unique_ptr<SessionController> m_controller;
     std::unique_ptr<GlobalHotkey> m_hotkeys;
     std::unique_ptr<AboutDialog> m_about;

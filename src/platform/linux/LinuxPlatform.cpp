@@ -2,6 +2,7 @@
 
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/linux/GstAudioCapture.h"
+#include "platform/linux/PocketsphinxRecognition.h"
 #include "platform/linux/X11HotkeyService.h"
 #include "platform/null/NullPlatform.h"
 
@@ -10,7 +11,7 @@ PlatformServices createPlatformServices() {
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<GstAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
-    services.speechRecognition = std::make_unique<NullSpeechRecognition>();
+    services.speechRecognition = std::make_unique<PocketsphinxRecognition>();
     services.pasteboard = std::make_unique<NullPasteboard>();
     services.systemSound = std::make_unique<NullSystemSound>();
     services.workspace = std::make_unique<NullWorkspace>();

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/RecordingState.h"
+#include "core/Stages.h"
+
+#include <QObject>
+
+#include <memory>
+
+class AppState;
+class SpeechRecognition;
+class SpeechRecognizer;
+
+/// Turns a recording into text with the platform recogniser, in the transcription locale of the settings,
+/// falling back to US English when that locale is not supported.
+///
+/// A recogniser can take a while to get ready, so one is prepared as soon as a recording starts and used by
+/// its transcription if the locale is still the same; it is let go when the dictation is over.
+class SpeechTranscriber : public QObject, public Transcriber {
+    Q_OBJECT
+
+public:
+    SpeechTranscriber(AppState& state, SpeechRecognition& speech);
+    ~SpeechTranscriber() override;
+
+    /// Answers once, on the main thread: the final transcription, possibly empty, or nothing when there is no
+    /// recogniser, it is not available or recognition failed. One transcription at a time.
+    void transcribeAudio(const QString& url, TextResultHandler done) override;
+
+private:
+    void recordingStateChanged(RecordingState state);
+    std::unique_ptr<SpeechRecognizer> recognizerFor(const QString& localeIdentifier);
+
+    AppState& m_state;
+    SpeechRecognition& m_speech;
+    QString m_preparedLocale;
+    std::unique_ptr<SpeechRecognizer> m_prepared;
+    std::shared_ptr<SpeechRecognizer> m_running;
+};
