@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/NullStages.h"
 #include "core/SessionController.h"
+#include "output/PasteDeliverer.h"
 #include "platform/PlatformServices.h"
 
 #include <QSettings>
@@ -22,7 +23,7 @@ private:
     NullRecorder m_recorder;
     NullTranscriber m_transcriber;
     NullTranscriptRewriter m_rewriter;
-    NullTextDeliverer m_deliverer;
+    std::unique_ptr<PasteDeliverer> m_deliverer;
     NullHotkeyRegistrar m_hotkeys;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SessionController> m_controller;

@@ -1,20 +1,28 @@
 #include "platform/PlatformServices.h"
 
+#include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/GrantedMicrophonePermission.h"
+#include "platform/linux/QClipboardPasteboard.h"
+#include "platform/linux/X11DeliveryServices.h"
 #include "platform/null/NullPlatform.h"
 
-PlatformServices createPlatformServices()
-{
+PlatformServices createPlatformServices() {
     PlatformServices services;
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<NullAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
     services.speechRecognition = std::make_unique<NullSpeechRecognition>();
-    services.pasteboard = std::make_unique<NullPasteboard>();
-    services.systemSound = std::make_unique<NullSystemSound>();
-    services.workspace = std::make_unique<NullWorkspace>();
-    services.accessibilityTrust = std::make_unique<NullAccessibilityTrust>();
-    services.keyboardEvents = std::make_unique<NullKeyboardEvents>();
+    services.pasteboard = std::make_unique<QClipboardPasteboard>();
+    services.systemSound = std::make_unique<CanberraSystemSound>();
+    if (std::optional<X11DeliveryServices> x11 = connectX11DeliveryServices()) {
+        services.workspace = std::move(x11->workspace);
+        services.accessibilityTrust = std::move(x11->accessibilityTrust);
+        services.keyboardEvents = std::move(x11->keyboardEvents);
+    } else {
+        services.workspace = std::make_unique<NullWorkspace>();
+        services.accessibilityTrust = std::make_unique<NullAccessibilityTrust>();
+        services.keyboardEvents = std::make_unique<NullKeyboardEvents>();
+    }
     services.hotkeyService = std::make_unique<NullHotkeyService>();
     return services;
 }
