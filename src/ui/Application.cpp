@@ -6,7 +6,8 @@
 #include <QLocale>
 
 Application::Application()
-    : m_platform(createPlatformServices()) {
+    : m_platform(createPlatformServices())
+{
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(),
                                          [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
     m_deliverer = std::make_unique<PasteDeliverer>(

@@ -19,6 +19,13 @@ CanberraSystemSound::CanberraSystemSound() {
         m_context = nullptr;
         return;
     }
+    // Only the PulseAudio backend (also served by PipeWire) stops its player thread when the context is
+    // destroyed; the ALSA backend leaves its threads running in code it has just unloaded.
+    if (ca_context_set_driver(m_context, "pulse") != CA_SUCCESS) {
+        ca_context_destroy(m_context);
+        m_context = nullptr;
+        return;
+    }
     ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Murmuro", CA_PROP_APPLICATION_ID, "murmuro",
                             nullptr);
 }

@@ -6,7 +6,8 @@
 #include "platform/linux/X11DeliveryServices.h"
 #include "platform/null/NullPlatform.h"
 
-PlatformServices createPlatformServices() {
+PlatformServices createPlatformServices()
+{
     PlatformServices services;
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<NullAudioCapture>();
