@@ -1,5 +1,7 @@
 #include "core/AppState.h"
 #include "core/Log.h"
+#include "core/NullStages.h"
+#include "core/SessionController.h"
 #include "output/PasteDeliverer.h"
 #include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/QClipboardPasteboard.h"
@@ -72,17 +74,22 @@ private slots:
 private:
     bool showActive(QWidget& window, const QString& title);
     QString frontmostName();
-    void rememberFrontmostAsPrevious();
+    void stopRecording();
     QString clipboardSeenByAnotherClient();
 
     QTemporaryDir m_dir;
     std::optional<X11DeliveryServices> m_x11;
     QClipboardPasteboard m_pasteboard;
-    NullSystemSound m_silence;
     CanberraSystemSound m_sound;
     std::unique_ptr<QSettings> m_settings;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<PasteDeliverer> m_deliverer;
+    SteadyClock m_clock;
+    NullMicrophonePermission m_microphone;
+    NullRecorder m_recorder;
+    NullTranscriber m_transcriber;
+    NullTranscriptRewriter m_rewriter;
+    std::unique_ptr<SessionController> m_controller;
     QStringList m_log;
 };
 
@@ -107,6 +114,9 @@ void X11DeliveryTest::init() {
     m_deliverer = std::make_unique<PasteDeliverer>(
         *m_state,
         PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust, *m_x11->keyboardEvents});
+    m_controller = std::make_unique<SessionController>(
+        *m_state, m_clock, m_microphone, *m_x11->workspace,
+        SessionController::Stages{m_recorder, m_transcriber, m_rewriter, *m_deliverer});
     m_log.clear();
     setLogSink([this](const QString& line) { m_log << line; });
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
@@ -114,6 +124,7 @@ void X11DeliveryTest::init() {
 
 void X11DeliveryTest::cleanup() {
     setLogSink({});
+    m_controller.reset();
     m_deliverer.reset();
     m_state.reset();
 }
@@ -133,8 +144,10 @@ QString X11DeliveryTest::frontmostName() {
     return front ? front->localizedName().value_or(QString()) : QString();
 }
 
-void X11DeliveryTest::rememberFrontmostAsPrevious() {
-    m_state->previousApp = m_x11->workspace->frontmostApplication();
+// The controller remembers the window in front as the one to paste into.
+void X11DeliveryTest::stopRecording() {
+    m_state->setRecordingState(RecordingState::recording);
+    m_controller->stopDictation();
 }
 
 QString X11DeliveryTest::clipboardSeenByAnotherClient() {
@@ -154,7 +167,7 @@ void X11DeliveryTest::pastesIntoTheWindowInFrontWhenRecordingStopped() {
     QLineEdit other;
     const QString title = QStringLiteral("Zielfenster ✓ Ünïcode");
     QVERIFY(showActive(target, title));
-    rememberFrontmostAsPrevious();
+    stopRecording();
     QVERIFY(m_state->previousApp);
     QCOMPARE(m_state->previousApp->localizedName(), title);
     QVERIFY(showActive(other, QStringLiteral("Somewhere else")));
@@ -173,7 +186,7 @@ void X11DeliveryTest::pastesIntoATerminalWithCtrlShiftV() {
     QVERIFY(showActive(terminal, QStringLiteral("shell")));
     QVERIFY(xdotool({QStringLiteral("set_window"), QStringLiteral("--classname"), QStringLiteral("kitty"),
                      QStringLiteral("--class"), QStringLiteral("kitty"), QString::number(terminal.winId())}));
-    rememberFrontmostAsPrevious();
+    stopRecording();
 
     m_deliverer->deliverText(deliveredText);
 
@@ -185,7 +198,7 @@ void X11DeliveryTest::pastesIntoTheWindowNowInFrontWhenThePreviousOneIsGone() {
     auto vanishing = std::make_unique<QLineEdit>();
     QVERIFY(showActive(remaining, QStringLiteral("Remaining")));
     QVERIFY(showActive(*vanishing, QStringLiteral("Vanishing")));
-    rememberFrontmostAsPrevious();
+    stopRecording();
     vanishing.reset();
     QTRY_VERIFY_WITH_TIMEOUT(m_state->previousApp->isTerminated(), windowTimeoutMs);
     QVERIFY(showActive(remaining, QStringLiteral("Remaining")));
@@ -199,7 +212,7 @@ void X11DeliveryTest::pastesIntoTheWindowNowInFrontWhenThePreviousOneIsGone() {
 void X11DeliveryTest::waitsForHeldModifiersBeforePasting() {
     QLineEdit target;
     QVERIFY(showActive(target, QStringLiteral("Target")));
-    rememberFrontmostAsPrevious();
+    stopRecording();
     QVERIFY(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
     auto releaseShift = qScopeGuard([] { xdotool({QStringLiteral("keyup"), QStringLiteral("shift")}); });
 
@@ -219,7 +232,7 @@ void X11DeliveryTest::deliversAnEmptyTextAsAnEmptyClipboardEntry() {
     target.setText(QStringLiteral("selected words"));
     target.selectAll();
     QVERIFY(showActive(target, QStringLiteral("Target")));
-    rememberFrontmostAsPrevious();
+    stopRecording();
 
     m_deliverer->deliverText(QString());
 
