@@ -16,7 +16,7 @@ packages=(
   # X11 hotkey, active window and synthetic paste
   libx11-dev libxtst-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   # confirmation sound and the tray label's emoji
-  libcanberra-dev sound-theme-freedesktop fonts-noto-color-emoji
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop fonts-noto-color-emoji
   # headless desktop and sound server for the tests
   xvfb xauth openbox trayer xdotool x11-utils pulseaudio pulseaudio-utils
   espeak-ng sox imagemagick

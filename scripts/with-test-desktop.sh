@@ -51,6 +51,11 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 xdpyinfo >/dev/null 2>&1 || { echo "the X server is not answering" >&2; exit 1; }
+# Windows mapped before the window manager manages the screen may never get the focus.
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
 pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; cat "$workdir/pulse.log" >&2; exit 1; }
 
 set +e

@@ -1,7 +1,7 @@
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
 #include "core/Log.h"
-#include "core/NullStages.h"
+#include "fakes/NullStages.h"
 #include "core/SessionController.h"
 #include "fakes/OverlayStateSpy.h"
 #include "platform/linux/GrantedMicrophonePermission.h"

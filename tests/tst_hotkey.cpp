@@ -1,4 +1,4 @@
-#include "core/NullStages.h"
+#include "fakes/NullStages.h"
 #include "core/Startup.h"
 #include "fakes/FakeHotkeyService.h"
 #include "fakes/TestAppState.h"

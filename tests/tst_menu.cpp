@@ -1,5 +1,5 @@
 #include "core/AppState.h"
-#include "core/NullStages.h"
+#include "fakes/NullStages.h"
 #include "core/SessionController.h"
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/null/NullPlatform.h"

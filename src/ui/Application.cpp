@@ -17,12 +17,15 @@ Application::Application()
     m_recorder =
         std::make_unique<MicrophoneRecorder>(*m_state, *m_platform.audioCapture, recordingFilePath());
     m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, *m_platform.speechRecognition);
+    m_deliverer = std::make_unique<PasteDeliverer>(
+        *m_state, PasteDeliverer::Services{*m_platform.pasteboard, *m_platform.systemSound,
+                                           *m_platform.accessibilityTrust, *m_platform.keyboardEvents});
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
-        SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, m_deliverer});
+        SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, *m_deliverer});
     m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
                                                [this] { m_controller->toggleRecording(); });
-    startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, m_deliverer);
+    startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());
     m_about = std::make_unique<AboutDialog>();

@@ -2,10 +2,10 @@
 
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
-#include "core/NullStages.h"
 #include "core/SessionController.h"
 #include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
+#include "output/PasteDeliverer.h"
 #include "platform/PlatformServices.h"
 #include "speech/SpeechTranscriber.h"
 #include "ui/AboutDialog.h"
@@ -27,10 +27,10 @@ private:
     QSettings m_settings;
     PlatformServices m_platform;
     ChatClient m_rewriter;
-    NullTextDeliverer m_deliverer;
     // Declared before the state it records into, so that the state and its capture go first.
     std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<AppState> m_state;
+    std::unique_ptr<PasteDeliverer> m_deliverer;
     std::unique_ptr<SpeechTranscriber> m_transcriber;
     std::unique_ptr<SessionController> m_controller;
     std::unique_ptr<GlobalHotkey> m_hotkeys;

@@ -1,8 +1,11 @@
 #include "platform/PlatformServices.h"
 
+#include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/linux/GstAudioCapture.h"
 #include "platform/linux/PocketsphinxRecognition.h"
+#include "platform/linux/QClipboardPasteboard.h"
+#include "platform/linux/X11DeliveryServices.h"
 #include "platform/linux/X11HotkeyService.h"
 #include "platform/null/NullPlatform.h"
 
@@ -12,11 +15,17 @@ PlatformServices createPlatformServices() {
     services.audioCapture = std::make_unique<GstAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
     services.speechRecognition = std::make_unique<PocketsphinxRecognition>();
-    services.pasteboard = std::make_unique<NullPasteboard>();
-    services.systemSound = std::make_unique<NullSystemSound>();
-    services.workspace = std::make_unique<NullWorkspace>();
-    services.accessibilityTrust = std::make_unique<NullAccessibilityTrust>();
-    services.keyboardEvents = std::make_unique<NullKeyboardEvents>();
+    services.pasteboard = std::make_unique<QClipboardPasteboard>();
+    services.systemSound = std::make_unique<CanberraSystemSound>();
+    if (std::optional<X11DeliveryServices> x11 = connectX11DeliveryServices()) {
+        services.workspace = std::move(x11->workspace);
+        services.accessibilityTrust = std::move(x11->accessibilityTrust);
+        services.keyboardEvents = std::move(x11->keyboardEvents);
+    } else {
+        services.workspace = std::make_unique<NullWorkspace>();
+        services.accessibilityTrust = std::make_unique<NullAccessibilityTrust>();
+        services.keyboardEvents = std::make_unique<NullKeyboardEvents>();
+    }
     if (auto hotkeys = X11HotkeyService::create())
         services.hotkeyService = std::move(hotkeys);
     else

@@ -2,8 +2,8 @@
 
 #include "core/Stages.h"
 
-// Stand-ins for stages this build does not have: they do nothing and produce nothing, so a dictation ends
-// quietly at the first of them.
+// Stages that do nothing and produce nothing, for tests that need a controller but not its pipeline: a
+// dictation ends quietly at the first of them.
 
 class NullRecorder : public Recorder {
 public:

@@ -1,0 +1,59 @@
+#include "output/PasteDeliverer.h"
+
+#include "core/AppState.h"
+#include "core/Log.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/KeyboardEvents.h"
+#include "platform/Pasteboard.h"
+#include "platform/SystemSound.h"
+
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+// Gives the re-activated application time to come to the front before the keystroke reaches it.
+constexpr std::chrono::milliseconds pasteDelay{300};
+
+} // namespace
+
+PasteDeliverer::PasteDeliverer(AppState& state, Services services)
+    : m_state(&state)
+    , m_services(services) {}
+
+void PasteDeliverer::deliverText(const QString& text) {
+    if (!m_state) {
+        return;
+    }
+    m_services.pasteboard.clearContents();
+    m_services.pasteboard.setString(text);
+    m_services.sound.play(QStringLiteral("Tink"));
+
+    if (!m_state->autoPaste()) {
+        return;
+    }
+    const std::shared_ptr<RunningApplication>& previous = m_state->previousApp;
+    if (previous && !previous->isTerminated()) {
+        logLine(QStringLiteral("[AppState] Activating ") +
+                previous->localizedName().value_or(QStringLiteral("app")) + QStringLiteral("..."));
+        previous->activate();
+    }
+    QTimer::singleShot(pasteDelay, this, &PasteDeliverer::pasteIntoFrontmost);
+}
+
+void PasteDeliverer::pasteIntoFrontmost() {
+    if (!m_state || !checkAccessibilityPermission()) {
+        return;
+    }
+    logLine(QStringLiteral("[AppState] Dispatching Cmd+V..."));
+    m_services.keyboard.postPasteKeystroke();
+}
+
+bool PasteDeliverer::checkAccessibilityPermission() {
+    if (m_services.accessibility.isTrustedPromptingUser()) {
+        return true;
+    }
+    logLine(QStringLiteral("[AppState] Accessibility not trusted. Prompting user..."));
+    return false;
+}

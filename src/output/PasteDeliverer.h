@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/Stages.h"
+
+#include <QObject>
+#include <QPointer>
+
+class AccessibilityTrust;
+class AppState;
+class KeyboardEvents;
+class Pasteboard;
+class SystemSound;
+
+/// Delivers a dictation's text: the clipboard and a confirmation sound at once; with auto-paste, the
+/// previous application brought back and the paste keystroke typed into it 0.3 s later.
+class PasteDeliverer : public QObject, public TextDeliverer {
+    Q_OBJECT
+
+public:
+    struct Services {
+        Pasteboard& pasteboard;
+        SystemSound& sound;
+        AccessibilityTrust& accessibility;
+        KeyboardEvents& keyboard;
+    };
+
+    PasteDeliverer(AppState& state, Services services);
+
+    void deliverText(const QString& text) override;
+    bool checkAccessibilityPermission() override;
+
+private:
+    void pasteIntoFrontmost();
+
+    QPointer<AppState> m_state;
+    Services m_services;
+};

@@ -1,0 +1,245 @@
+#include "core/AppState.h"
+#include "core/Log.h"
+#include "fakes/NullStages.h"
+#include "core/SessionController.h"
+#include "output/PasteDeliverer.h"
+#include "platform/linux/CanberraSystemSound.h"
+#include "platform/linux/QClipboardPasteboard.h"
+#include "platform/linux/X11DeliveryServices.h"
+#include "platform/null/NullPlatform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int windowTimeoutMs = 20000;
+// Held modifiers are waited for this long here, so that a slow machine cannot let the paste go early.
+constexpr std::chrono::seconds testModifierReleaseLimit{60};
+
+const QString deliveredText = QStringLiteral("Grüße aus Köln, 世界 🎤 — ok");
+
+/// A terminal emulator's input as far as pasting goes: Ctrl+Shift+V pastes the clipboard, Ctrl+V is sent
+/// to the shell as a control character.
+class TerminalLikeEdit : public QLineEdit {
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_V && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+            insert(QGuiApplication::clipboard()->text());
+        } else if (event->key() == Qt::Key_V && event->modifiers() == Qt::ControlModifier) {
+            insert(QStringLiteral("^V"));
+        } else {
+            QLineEdit::keyPressEvent(event);
+        }
+    }
+};
+
+bool xdotool(const QStringList& arguments) {
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// The harness starts the window manager alongside the test; windows mapped before it runs are never focused.
+bool windowManagerRunning() {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+    return xprop.waitForFinished() && xprop.readAllStandardOutput().contains("window id");
+}
+
+} // namespace
+
+class X11DeliveryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pastesIntoTheWindowInFrontWhenRecordingStopped();
+    void pastesIntoATerminalWithCtrlShiftV();
+    void pastesIntoTheWindowNowInFrontWhenThePreviousOneIsGone();
+    void waitsForHeldModifiersBeforePasting();
+    void deliversAnEmptyTextAsAnEmptyClipboardEntry();
+
+private:
+    bool showActive(QWidget& window, const QString& title);
+    QString frontmostName();
+    void stopRecording();
+    QString clipboardSeenByAnotherClient();
+
+    QTemporaryDir m_dir;
+    std::optional<X11DeliveryServices> m_x11;
+    QClipboardPasteboard m_pasteboard;
+    CanberraSystemSound m_sound;
+    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<PasteDeliverer> m_deliverer;
+    SteadyClock m_clock;
+    NullMicrophonePermission m_microphone;
+    NullRecorder m_recorder;
+    NullTranscriber m_transcriber;
+    NullTranscriptRewriter m_rewriter;
+    std::unique_ptr<SessionController> m_controller;
+    QStringList m_log;
+};
+
+void X11DeliveryTest::initTestCase() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X display (run under scripts/with-test-desktop.sh)");
+    }
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        QSKIP("needs the xcb platform");
+    }
+    QVERIFY(QTest::qWaitFor(windowManagerRunning, windowTimeoutMs));
+    m_x11 = connectX11DeliveryServices(testModifierReleaseLimit);
+    QVERIFY(m_x11);
+    QVERIFY(m_x11->accessibilityTrust->isTrustedPromptingUser());
+}
+
+void X11DeliveryTest::init() {
+    m_settings =
+        std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    m_state = std::make_unique<AppState>(*m_settings, QStringLiteral("en_US"),
+                                         [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
+    m_deliverer = std::make_unique<PasteDeliverer>(
+        *m_state,
+        PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust, *m_x11->keyboardEvents});
+    m_controller = std::make_unique<SessionController>(
+        *m_state, m_clock, m_microphone, *m_x11->workspace,
+        SessionController::Stages{m_recorder, m_transcriber, m_rewriter, *m_deliverer});
+    m_log.clear();
+    setLogSink([this](const QString& line) { m_log << line; });
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+}
+
+void X11DeliveryTest::cleanup() {
+    setLogSink({});
+    m_controller.reset();
+    m_deliverer.reset();
+    m_state.reset();
+}
+
+bool X11DeliveryTest::showActive(QWidget& window, const QString& title) {
+    window.setWindowTitle(title);
+    window.resize(400, 60);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    return QTest::qWaitFor([&] { return window.isActiveWindow() && frontmostName() == title; },
+                           windowTimeoutMs);
+}
+
+QString X11DeliveryTest::frontmostName() {
+    const std::shared_ptr<RunningApplication> front = m_x11->workspace->frontmostApplication();
+    return front ? front->localizedName().value_or(QString()) : QString();
+}
+
+// The controller remembers the window in front as the one to paste into.
+void X11DeliveryTest::stopRecording() {
+    m_state->setRecordingState(RecordingState::recording);
+    m_controller->stopDictation();
+}
+
+QString X11DeliveryTest::clipboardSeenByAnotherClient() {
+    // The reader asks this process for the clipboard, so the event loop must keep running meanwhile.
+    QProcess reader;
+    reader.start(QStringLiteral(CLIPBOARD_READER), {});
+    if (!QTest::qWaitFor([&] { return reader.state() == QProcess::NotRunning; }, windowTimeoutMs)) {
+        reader.kill();
+        reader.waitForFinished();
+        return QStringLiteral("reader did not finish");
+    }
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+void X11DeliveryTest::pastesIntoTheWindowInFrontWhenRecordingStopped() {
+    QLineEdit target;
+    QLineEdit other;
+    const QString title = QStringLiteral("Zielfenster ✓ Ünïcode");
+    QVERIFY(showActive(target, title));
+    stopRecording();
+    QVERIFY(m_state->previousApp);
+    QCOMPARE(m_state->previousApp->localizedName(), title);
+    QVERIFY(showActive(other, QStringLiteral("Somewhere else")));
+
+    m_deliverer->deliverText(deliveredText);
+
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), deliveredText, windowTimeoutMs);
+    QCOMPARE(other.text(), QString());
+    QCOMPARE(m_log, (QStringList{QStringLiteral("[AppState] Activating ") + title + QStringLiteral("..."),
+                                 QStringLiteral("[AppState] Dispatching Cmd+V...")}));
+    QCOMPARE(clipboardSeenByAnotherClient(), QStringLiteral("text:") + deliveredText);
+}
+
+void X11DeliveryTest::pastesIntoATerminalWithCtrlShiftV() {
+    TerminalLikeEdit terminal;
+    QVERIFY(showActive(terminal, QStringLiteral("shell")));
+    QVERIFY(xdotool({QStringLiteral("set_window"), QStringLiteral("--classname"), QStringLiteral("kitty"),
+                     QStringLiteral("--class"), QStringLiteral("kitty"), QString::number(terminal.winId())}));
+    stopRecording();
+
+    m_deliverer->deliverText(deliveredText);
+
+    QTRY_COMPARE_WITH_TIMEOUT(terminal.text(), deliveredText, windowTimeoutMs);
+}
+
+void X11DeliveryTest::pastesIntoTheWindowNowInFrontWhenThePreviousOneIsGone() {
+    QLineEdit remaining;
+    auto vanishing = std::make_unique<QLineEdit>();
+    QVERIFY(showActive(remaining, QStringLiteral("Remaining")));
+    QVERIFY(showActive(*vanishing, QStringLiteral("Vanishing")));
+    stopRecording();
+    vanishing.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(m_state->previousApp->isTerminated(), windowTimeoutMs);
+    QVERIFY(showActive(remaining, QStringLiteral("Remaining")));
+
+    m_deliverer->deliverText(deliveredText);
+
+    QTRY_COMPARE_WITH_TIMEOUT(remaining.text(), deliveredText, windowTimeoutMs);
+    QCOMPARE(m_log, QStringList{QStringLiteral("[AppState] Dispatching Cmd+V...")});
+}
+
+void X11DeliveryTest::waitsForHeldModifiersBeforePasting() {
+    QLineEdit target;
+    QVERIFY(showActive(target, QStringLiteral("Target")));
+    stopRecording();
+    QVERIFY(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+    auto releaseShift = qScopeGuard([] { xdotool({QStringLiteral("keyup"), QStringLiteral("shift")}); });
+
+    m_deliverer->deliverText(deliveredText);
+    QTRY_VERIFY_WITH_TIMEOUT(m_log.contains(QStringLiteral("[AppState] Dispatching Cmd+V...")),
+                             windowTimeoutMs);
+    QTest::qWait(500);
+    QCOMPARE(target.text(), QString());
+
+    releaseShift.dismiss();
+    QVERIFY(xdotool({QStringLiteral("keyup"), QStringLiteral("shift")}));
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), deliveredText, windowTimeoutMs);
+}
+
+void X11DeliveryTest::deliversAnEmptyTextAsAnEmptyClipboardEntry() {
+    QLineEdit target;
+    target.setText(QStringLiteral("selected words"));
+    target.selectAll();
+    QVERIFY(showActive(target, QStringLiteral("Target")));
+    stopRecording();
+
+    m_deliverer->deliverText(QString());
+
+    // Pasting the empty entry replaces the selection with nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), QString(), windowTimeoutMs);
+    QCOMPARE(clipboardSeenByAnotherClient(), QStringLiteral("text:"));
+}
+
+QTEST_MAIN(X11DeliveryTest)
+#include "tst_x11delivery.moc"
