@@ -25,11 +25,8 @@ TrayMenu::TrayMenu(AppState& state, SessionController& controller, WindowActions
         }
     });
 
-    // A tray started after us (or restarted) gets the icon as soon as it is there.
-    m_trayWatch.setInterval(1000);
-    connect(&m_trayWatch, &QTimer::timeout, this, &TrayMenu::showWhenTrayIsAvailable);
-    m_trayWatch.start();
-    showWhenTrayIsAvailable();
+    // Qt embeds the icon in a tray that starts (or restarts) later by itself.
+    m_trayIcon.show();
 }
 
 void TrayMenu::redraw() {
@@ -88,15 +85,5 @@ void TrayMenu::perform(qsizetype index) {
     case MenuCommand::quit:
         m_windows.quit();
         break;
-    }
-}
-
-void TrayMenu::showWhenTrayIsAvailable() {
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-    if (available && !m_trayIcon.isVisible()) {
-        m_trayIcon.show();
-    } else if (!available && m_trayIcon.isVisible()) {
-        // Hidden while the tray is gone, so that showing it again embeds it in the next tray.
-        m_trayIcon.hide();
     }
 }

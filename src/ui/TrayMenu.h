@@ -5,7 +5,6 @@
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <functional>
 
@@ -33,7 +32,6 @@ public:
 private:
     void redraw();
     void perform(qsizetype index);
-    void showWhenTrayIsAvailable();
 
     AppState& m_state;
     SessionController& m_controller;
@@ -41,5 +39,4 @@ private:
     MenuDescription m_description;
     QMenu m_menu;
     QSystemTrayIcon m_trayIcon;
-    QTimer m_trayWatch;
 };
