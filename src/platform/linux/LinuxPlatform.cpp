@@ -2,7 +2,7 @@
 
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/linux/GstAudioCapture.h"
-#include "platform/linux/PocketsphinxRecognition.h"
+#include "platform/linux/SpeechRecognitionChoice.h"
 #include "platform/linux/X11HotkeyService.h"
 #include "platform/null/NullPlatform.h"
 
@@ -11,7 +11,8 @@ PlatformServices createPlatformServices() {
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<GstAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
-    services.speechRecognition = std::make_unique<PocketsphinxRecognition>();
+    services.speechRecognition = chooseSpeechRecognition(qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
+                                                         qEnvironmentVariable("MURMURO_SPEECH_MODEL"));
     services.pasteboard = std::make_unique<NullPasteboard>();
     services.systemSound = std::make_unique<NullSystemSound>();
     services.workspace = std::make_unique<NullWorkspace>();
