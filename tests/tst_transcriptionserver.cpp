@@ -11,6 +11,7 @@
 #include "speech/SpeechTranscriber.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -117,6 +118,7 @@ private slots:
     void unreadableAudioIsNotSent_data();
     void unreadableAudioIsNotSent();
     void destroyedRecognizerReportsNothing();
+    void readsNoFileThroughTheAddress();
     void environmentChoosesTheBackend_data();
     void environmentChoosesTheBackend();
     void wholeTranscriptionTakesTheServersText();
@@ -357,6 +359,24 @@ void TranscriptionServerTest::destroyedRecognizerReportsNothing() {
     recognizer.reset();
     QTest::qWait(200);
     QCOMPARE(report->calls, 0);
+}
+
+void TranscriptionServerTest::readsNoFileThroughTheAddress() {
+    QTemporaryDir served;
+    QVERIFY(QDir(served.path()).mkpath(QStringLiteral("v1/audio")));
+    QFile reply(served.filePath(QStringLiteral("v1/audio/transcriptions")));
+    QVERIFY(reply.open(QIODevice::WriteOnly));
+    reply.write(transcriptionReply("read from a file"));
+    reply.close();
+
+    TranscriptionServerRecognition speech(QUrl::fromLocalFile(served.path()).toString(),
+                                          QStringLiteral("whisper-1"));
+    const std::unique_ptr<SpeechRecognizer> recognizer = speech.createRecognizer(QStringLiteral("en-US"));
+    QVERIFY(!recognizer->isAvailable());
+    const auto report = recognize(*recognizer, m_speech);
+    QCOMPARE(report->calls, 1);
+    QVERIFY(report->update.error.has_value());
+    QCOMPARE(report->update.text, std::nullopt);
 }
 
 void TranscriptionServerTest::environmentChoosesTheBackend_data() {
