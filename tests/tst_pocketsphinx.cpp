@@ -1,11 +1,11 @@
 #include "core/AppState.h"
+#include "fakes/SpokenRecording.h"
 #include "platform/linux/PocketsphinxRecognition.h"
 #include "platform/null/NullPlatform.h"
 #include "speech/SpeechTranscriber.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,29 +39,11 @@ private:
     QString m_speech;
 };
 
-namespace {
-
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-} // namespace
-
 void PocketsphinxTest::initTestCase() {
-    const QString wave = m_dir.filePath(QStringLiteral("speech.wav"));
     m_speech = m_dir.filePath(QStringLiteral("speech.m4a"));
-    QVERIFY(run(QStringLiteral("espeak-ng"),
-                {QStringLiteral("-w"), wave,
-                 QStringLiteral("Please send the report to the team before the meeting on Friday.")}));
-    QVERIFY(
-        run(QStringLiteral("gst-launch-1.0"),
-            QStringLiteral("-q filesrc location=%1 ! wavparse ! audioconvert ! audioresample ! avenc_aac ! "
-                           "mp4mux ! filesink location=%2")
-                .arg(wave, m_speech)
-                .split(QLatin1Char(' '))));
+    QVERIFY(makeSpokenRecording(
+        QStringLiteral("Please send the report to the team before the meeting on Friday."),
+        m_dir.filePath(QStringLiteral("speech.wav")), m_speech));
 }
 
 std::shared_ptr<PocketsphinxTest::Report> PocketsphinxTest::recognize(SpeechRecognizer& recognizer,

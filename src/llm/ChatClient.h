@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Stages.h"
+#include "core/WebRequest.h"
 
 #include <QNetworkAccessManager>
 
@@ -12,7 +13,7 @@ class ChatClient : public TranscriptRewriter {
 public:
     static constexpr std::chrono::milliseconds defaultTransferTimeout{std::chrono::seconds(180)};
     /// A reply body that grows past this is abandoned as it arrives.
-    static constexpr qint64 maxReplySize = 16 * 1024 * 1024;
+    static constexpr qint64 maxReplySize = maxWebReplySize;
 
     /// transferTimeout: how long the exchange may go without any data before it fails.
     explicit ChatClient(std::chrono::milliseconds transferTimeout = defaultTransferTimeout);

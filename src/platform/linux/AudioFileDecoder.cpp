@@ -3,6 +3,8 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
+#include <QUrl>
+
 #include <memory>
 
 namespace {
@@ -67,6 +69,11 @@ void consumeSample(GstSample* sample, const SampleConsumer& consume) {
 }
 
 } // namespace
+
+QString audioFilePath(const QString& url) {
+    const QUrl parsed(url);
+    return parsed.isLocalFile() ? parsed.toLocalFile() : url;
+}
 
 std::optional<QString> decodeAudioFile(const QString& path, const SampleConsumer& consume,
                                        const std::function<bool()>& shouldContinue) {

@@ -10,6 +10,9 @@
 /// The sample format pocketsphinx listens to: 16 kHz, mono, signed 16-bit.
 inline constexpr int decodedSampleRate = 16000;
 
+/// The path of a recording given as a file: URL or as a plain path.
+QString audioFilePath(const QString& url);
+
 using SampleConsumer = std::function<void(std::span<const std::int16_t> samples)>;
 
 /// Decodes the audio file at path with GStreamer and hands its samples over piece by piece, in the format

@@ -3,8 +3,8 @@
 #include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/linux/GstAudioCapture.h"
-#include "platform/linux/PocketsphinxRecognition.h"
 #include "platform/linux/QClipboardPasteboard.h"
+#include "platform/linux/SpeechRecognitionChoice.h"
 #include "platform/linux/X11DeliveryServices.h"
 #include "platform/linux/X11HotkeyService.h"
 #include "platform/null/NullPlatform.h"
@@ -14,7 +14,8 @@ PlatformServices createPlatformServices() {
     services.clock = std::make_unique<SteadyClock>();
     services.audioCapture = std::make_unique<GstAudioCapture>();
     services.microphonePermission = std::make_unique<GrantedMicrophonePermission>();
-    services.speechRecognition = std::make_unique<PocketsphinxRecognition>();
+    services.speechRecognition = chooseSpeechRecognition(qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
+                                                         qEnvironmentVariable("MURMURO_SPEECH_MODEL"));
     services.pasteboard = std::make_unique<QClipboardPasteboard>();
     services.systemSound = std::make_unique<CanberraSystemSound>();
     if (std::optional<X11DeliveryServices> x11 = connectX11DeliveryServices()) {

@@ -4,17 +4,11 @@
 
 #include <QObject>
 #include <QThreadPool>
-#include <QUrl>
 
 namespace {
 
 using Model = PocketsphinxRecognizer::Model;
 using Clock = std::chrono::steady_clock;
-
-QString localPath(const QString& url) {
-    const QUrl parsed(url);
-    return parsed.isLocalFile() ? parsed.toLocalFile() : url;
-}
 
 RecognitionUpdate failure(const QString& description) {
     RecognitionUpdate update;
@@ -83,7 +77,7 @@ void PocketsphinxRecognizer::recognizeFile(const QString& url, ResultHandler han
     m_handlers.push_back(owned);
     std::weak_ptr<ResultHandler> weakHandler = owned;
 
-    m_workers.start([model = m_model, path = localPath(url), weakHandler, mainThread = &m_mainThread,
+    m_workers.start([model = m_model, path = audioFilePath(url), weakHandler, mainThread = &m_mainThread,
                      extraTime = m_extraTime] {
         const auto stillWanted = [&weakHandler] { return !weakHandler.expired(); };
         const std::shared_ptr<Model> loaded = model.get();
