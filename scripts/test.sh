@@ -25,7 +25,7 @@ run_suite() {
 }
 
 # GLib and Qt keep process-wide caches that look like leaks; every other report stops the test.
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 run_suite release
