@@ -110,7 +110,9 @@ bool GstRecordingSession::start(GstElement* source, const QString& path) {
     gst_bus_set_sync_handler(bus.get(), &GstRecordingSession::onBusMessage, this, nullptr);
 
     // The device is opened before the old recording is touched, so a start that cannot open it leaves
-    // everything as it was.
+    // everything as it was. The sink waits for its file meanwhile: started without one, fdsink would
+    // rewind its default descriptor, our standard output.
+    gst_element_set_locked_state(sink, TRUE);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
         return false;
     }
@@ -120,6 +122,7 @@ bool GstRecordingSession::start(GstElement* source, const QString& path) {
     }
     m_path = path;
     g_object_set(sink, "fd", m_fd, nullptr);
+    gst_element_set_locked_state(sink, FALSE);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         QFile::remove(path);
         return false;
