@@ -49,6 +49,14 @@ private:
 
 namespace {
 
+bool sinkIsRunning() {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"),
+                {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
+    pactl.waitForFinished();
+    return pactl.readAllStandardOutput().contains("RUNNING");
+}
+
 constexpr int patience = 60000;
 const QByteArray reply = R"({"model":"gpt-oss:120b-cloud","created_at":"2026-01-01T00:00:00Z",)"
                          R"("message":{"role":"assistant","content":"  **Meet** me at the station, Zoë.\n"},)"
@@ -72,6 +80,7 @@ void TestEndToEnd::initTestCase() {
                     {QStringLiteral("--playback"), QStringLiteral("--device=murmuro_speaker"),
                      QStringLiteral("--latency-msec=20")});
     QVERIFY(m_silence.waitForStarted(patience));
+    QTRY_VERIFY_WITH_TIMEOUT(sinkIsRunning(), patience);
 }
 
 void TestEndToEnd::init() {
@@ -135,6 +144,8 @@ void TestEndToEnd::dictate() {
     pressHotkey();
     QTRY_COMPARE_WITH_TIMEOUT(m_log.count(QStringLiteral("[AppState] Recording started")), startsBefore + 1,
                               patience);
+    // A person starts speaking a moment after the press; a capture's first audio can take that long.
+    QTest::qWait(1000);
     QCOMPARE(
         QProcess::execute(QStringLiteral("paplay"), {QStringLiteral("--device=murmuro_speaker"), m_speech}),
         0);
@@ -158,7 +169,7 @@ QString TestEndToEnd::recordingFile() const {
 void TestEndToEnd::dictationIsRewrittenAndPasted() {
     launchMurmuro();
     dictate();
-    QTRY_COMPARE_WITH_TIMEOUT(m_target->text(), cleanedReply, patience);
+    QTRY_VERIFY2_WITH_TIMEOUT(m_target->text() == cleanedReply, qPrintable(m_log.join(u'\n')), patience);
     QCOMPARE(QApplication::clipboard()->text(), cleanedReply);
 
     QCOMPARE(m_server->requests().size(), 1);
@@ -215,7 +226,7 @@ void TestEndToEnd::disabledFilterLeavesTheRuleOut() {
     }
     launchMurmuro();
     dictate();
-    QTRY_COMPARE_WITH_TIMEOUT(m_target->text(), cleanedReply, patience);
+    QTRY_VERIFY2_WITH_TIMEOUT(m_target->text() == cleanedReply, qPrintable(m_log.join(u'\n')), patience);
     QCOMPARE(m_server->requests().size(), 1);
     const QJsonObject body = QJsonDocument::fromJson(m_server->requests().first().body).object();
     const QString systemPrompt =
