@@ -57,6 +57,12 @@ bool sinkIsRunning() {
     return pactl.readAllStandardOutput().contains("RUNNING");
 }
 
+bool aboutPanelIsShown() {
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                              QStringLiteral("--name"), QStringLiteral("About Murmuro")}) == 0;
+}
+
 constexpr int patience = 60000;
 const QByteArray reply = R"({"model":"gpt-oss:120b-cloud","created_at":"2026-01-01T00:00:00Z",)"
                          R"("message":{"role":"assistant","content":"  **Meet** me at the station, Zoë.\n"},)"
@@ -125,9 +131,10 @@ void TestEndToEnd::launchMurmuro() {
     QTRY_VERIFY_WITH_TIMEOUT(logIndex(QStringLiteral("[AppState] Speech authorization status: ")) >= 0,
                              patience);
 
-    // The About panel opens by itself half a second after launch and takes the focus; the dictation is
-    // meant for the target, so the user clicks back into it.
-    QTest::qWait(1500);
+    // The About panel opens by itself shortly after launch and takes the focus; the dictation is meant for
+    // the target, so the user clicks back into it once the panel is there.
+    QTRY_VERIFY_WITH_TIMEOUT(aboutPanelIsShown(), patience);
+    QTest::qWait(300);
     m_target->activateWindow();
     m_target->raise();
     QTRY_VERIFY_WITH_TIMEOUT(m_target->isActiveWindow(), patience);
