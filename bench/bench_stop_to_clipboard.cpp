@@ -58,14 +58,17 @@ void run(const QString& program, const QStringList& arguments) {
 // Ten seconds of speech: a paragraph read by espeak-ng, padded or cut to exactly 10 s.
 QString tenSecondsOfSpeech(const QTemporaryDir& dir) {
     const QString spoken = dir.filePath(QStringLiteral("spoken.wav"));
+    const QString lengthened = dir.filePath(QStringLiteral("lengthened.wav"));
     const QString padded = dir.filePath(QStringLiteral("speech.wav"));
     run(QStringLiteral("espeak-ng"),
         {QStringLiteral("-w"), spoken,
          QStringLiteral("Please meet me at the station at seven tonight. I will bring the tickets and the "
                         "map, and we can walk to the hotel together before dinner.")});
+    // In two steps: trimming in the same run as padding stops before the padding and makes sox warn.
     run(QStringLiteral("sox"),
-        {spoken, padded, QStringLiteral("pad"), QStringLiteral("0"), QStringLiteral("10"),
-         QStringLiteral("trim"), QStringLiteral("0"), QStringLiteral("10")});
+        {spoken, lengthened, QStringLiteral("pad"), QStringLiteral("0"), QStringLiteral("10")});
+    run(QStringLiteral("sox"),
+        {lengthened, padded, QStringLiteral("trim"), QStringLiteral("0"), QStringLiteral("10")});
     return padded;
 }
 

@@ -2,10 +2,13 @@
 // from launch to its icon sitting in the tray (the median of a few launches), then, in the last launch and
 // once it has settled, its resident memory and how often it wakes up over an idle minute.
 //
-//     bench_tray_app [--launches N] [--idle SECONDS] [--close TITLE] PROGRAM [ARGUMENTS...]
+//     bench_tray_app [--launches N] [--settle SECONDS] [--idle SECONDS] [--close TITLE] PROGRAM [ARGS...]
 //
 // --close TITLE closes the program's window of that title through the window manager, as a user would,
-// before the idle figures are taken. Prints "name value" lines for bench/run.sh.
+// before the program is left to settle. The default 35 s of settling outlast the 30 s after which Qt's idle
+// pool threads end (Qt's raster engine starts some to paint large windows) and Qt's one-shot timers of the
+// start-up, so that the idle minute shows what would go on for as long as nobody uses the program. Prints
+// "name value" lines for bench/run.sh.
 
 #include <xcb/xcb.h>
 
@@ -239,6 +242,7 @@ std::map<std::string, ThreadSwitches> switchesByThread(pid_t pid) {
 
 int main(int argc, char** argv) {
     int launches = 5;
+    int settleSeconds = 35;
     int idleSeconds = 60;
     std::string closeTitle;
     int first = 1;
@@ -249,6 +253,8 @@ int main(int argc, char** argv) {
         const std::string option = argv[first];
         if (option == "--launches") {
             launches = std::max(1, std::atoi(argv[first + 1]));
+        } else if (option == "--settle") {
+            settleSeconds = std::atoi(argv[first + 1]);
         } else if (option == "--idle") {
             idleSeconds = std::atoi(argv[first + 1]);
         } else if (option == "--close") {
@@ -299,10 +305,12 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(10ms);
         }
     }
-    std::this_thread::sleep_for(5s);
+    std::this_thread::sleep_for(std::chrono::seconds(settleSeconds));
 
     const std::string status = "/proc/" + std::to_string(pid) + "/status";
-    std::printf("rss_kb %ld\n", std::atol(procField(status, "VmRSS").c_str()));
+    for (const char* field : {"VmRSS", "RssAnon", "RssFile", "RssShmem"}) {
+        std::printf("%s_kb %ld\n", field, std::atol(procField(status, field).c_str()));
+    }
     std::printf("threads %ld\n", std::atol(procField(status, "Threads").c_str()));
 
     const std::map<std::string, ThreadSwitches> before = switchesByThread(pid);
@@ -316,6 +324,13 @@ int main(int argc, char** argv) {
         total += woken;
         if (woken > 0) {
             busy += " " + thread.name + "=" + std::to_string(woken);
+        }
+    }
+    // A thread that ended in the meantime was woken at least to end; its count went with it.
+    for (const auto& [tid, thread] : before) {
+        if (!after.contains(tid)) {
+            total += 1;
+            busy += " " + thread.name + "(ended)=1";
         }
     }
     std::printf("wakeups %ld\n", total);
