@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures Murmuro's speed and memory on this machine and prints one table. Builds a release build into
 # build-bench/ when needed and runs every measurement in one go inside a private test desktop (see
-# scripts/with-test-desktop.sh). Takes about eight minutes.
+# scripts/with-test-desktop.sh). Takes about nine minutes.
 #
 #     bench/run.sh [--short]      --short leaves out the 120 s recording of the recogniser's figures
 set -euo pipefail
