@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 lengths=(5 30 120)
 if [[ ${1:-} == --short ]]; then lengths=(5 30); fi
 
-build=build-bench
+build="build-bench"
 if [[ ! -f $build/build.ninja ]]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMURMURO_BUILD_TESTS=OFF >/dev/null
 fi
