@@ -2,7 +2,10 @@
 // it holds, the real-time factor and the wait after the end of a 5 s, 30 s and 120 s recording when the
 // recogniser was prepared during the recording, and the word accuracy on a fixed set of sentences.
 //
-// Run: build/bench/bench_transcription   (needs espeak-ng, sox and gst-launch-1.0; no display, no sound)
+//     build-bench/bench/bench_transcription [recording lengths in seconds, default 5 30 120]
+//
+// Needs espeak-ng, sox and gst-launch-1.0, no display and no sound server. Prints "name value" lines for
+// bench/run.sh; what was said and heard goes to stderr.
 
 #include "platform/linux/PocketsphinxRecognition.h"
 
@@ -126,14 +129,13 @@ void measureModel(PocketsphinxRecognition& speech) {
     // The last reference to the model may still be in the worker that loaded it, for a moment.
     QThread::msleep(500);
     const long released = residentKilobytes();
-    std::printf("model: load %lld ms, resident %+ld MB while held, %+ld MB after release\n", loadMs,
+    std::printf("model_load_ms %lld\nmodel_held_mb %ld\nmodel_kept_after_release_mb %ld\n", loadMs,
                 (loaded - before) / 1024, (released - before) / 1024);
 }
 
-void measureWaitAfterStop(PocketsphinxRecognition& speech, const QDir& dir) {
+void measureWaitAfterStop(PocketsphinxRecognition& speech, const QDir& dir, const QList<int>& lengths) {
     const QString longText = sentences.join(QLatin1Char(' ')).repeated(8);
-    std::printf("%-10s %12s %16s %12s\n", "recording", "wait (s)", "cold wait (s)", "RTF");
-    for (int seconds : {5, 30, 120}) {
+    for (int seconds : lengths) {
         const QString file = speak(dir, QStringLiteral("long-%1").arg(seconds), longText, seconds);
 
         // As in a dictation: the recogniser was made when the recording started and has loaded meanwhile.
@@ -152,8 +154,8 @@ void measureWaitAfterStop(PocketsphinxRecognition& speech, const QDir& dir) {
         recognize(*cold, file);
         const double coldWait = timer.elapsed() / 1000.0;
 
-        std::printf("%-10s %12.2f %16.2f %12.3f\n", qPrintable(QStringLiteral("%1 s").arg(seconds)), wait,
-                    coldWait, wait / seconds);
+        std::printf("wait_after_stop_%d_s %.2f\ncold_wait_after_stop_%d_s %.2f\nreal_time_factor_%d_s %.3f\n",
+                    seconds, wait, seconds, coldWait, seconds, wait / seconds);
     }
 }
 
@@ -168,10 +170,10 @@ void measureAccuracy(PocketsphinxRecognition& speech, const QDir& dir) {
         const QStringList expected = words(sentences[i]);
         said += expected.size();
         errors += wordErrors(expected, words(heard));
-        std::printf("  said:  %s\n  heard: %s\n", qPrintable(sentences[i]), qPrintable(heard));
+        std::fprintf(stderr, "  said:  %s\n  heard: %s\n", qPrintable(sentences[i]), qPrintable(heard));
     }
-    std::printf("word accuracy: %.1f %% (%d word errors in %d words)\n", 100.0 * (said - errors) / said,
-                errors, said);
+    std::printf("word_accuracy_percent %.1f\n", 100.0 * (said - errors) / said);
+    std::fprintf(stderr, "%d word errors in %d words\n", errors, said);
 }
 
 } // namespace
@@ -185,7 +187,11 @@ int main(int argc, char** argv) {
     }
     PocketsphinxRecognition speech;
     measureModel(speech);
-    measureWaitAfterStop(speech, QDir(dir.path()));
+    QList<int> lengths;
+    for (int i = 1; i < argc; ++i) {
+        lengths << QString::fromLocal8Bit(argv[i]).toInt();
+    }
+    measureWaitAfterStop(speech, QDir(dir.path()), lengths.isEmpty() ? QList<int>{5, 30, 120} : lengths);
     measureAccuracy(speech, QDir(dir.path()));
     return 0;
 }

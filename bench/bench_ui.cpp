@@ -1,6 +1,9 @@
 // Measures the work the overlay does on every 0.1 s tick (new content, spring step, repaint) and the cost of
 // describing the tray menu, which happens on every change of what the menu shows.
-// Run: cmake --build build --target bench_ui && QT_QPA_PLATFORM=offscreen ./build/bench/bench_ui
+//
+//     QT_QPA_PLATFORM=offscreen build-bench/bench/bench_ui
+//
+// Prints "name value" lines for bench/run.sh.
 
 #include "overlay/OverlayView.h"
 #include "ui/MenuModel.h"
@@ -24,8 +27,7 @@ int main(int argc, char* argv[]) {
         view.setContent(OverlayState::recording, tick, static_cast<float>(tick % 10) / 10.0f);
         view.render(&canvas);
     }
-    std::printf("overlay tick with repaint: %.3f ms\n",
-                static_cast<double>(timer.nsecsElapsed()) / 1e6 / ticks);
+    std::printf("overlay_tick_ms %.3f\n", static_cast<double>(timer.nsecsElapsed()) / 1e6 / ticks);
 
     constexpr int menus = 20000;
     qsizetype rows = 0;
@@ -35,8 +37,7 @@ int main(int argc, char* argv[]) {
                              QStringLiteral("\u2318\u21E7R"))
                     .items.size();
     }
-    std::printf("menu description: %.3f us (%lld rows)\n",
-                static_cast<double>(timer.nsecsElapsed()) / 1e3 / menus,
-                static_cast<long long>(rows / menus));
+    std::printf("menu_description_us %.3f\n", static_cast<double>(timer.nsecsElapsed()) / 1e3 / menus);
+    std::fprintf(stderr, "%lld rows per menu\n", static_cast<long long>(rows / menus));
     return 0;
 }
