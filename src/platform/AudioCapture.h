@@ -48,13 +48,14 @@ public:
 
     virtual QList<AudioInputDevice> inputDevices() const = 0;
 
-    /// Calls the handler on the main thread whenever a device appears or disappears.
+    /// Calls the handler on the main thread whenever a device appears or disappears. Watching costs a
+    /// connection to the sound server, so an empty handler stops it.
     virtual void setDevicesChangedHandler(std::function<void()> handler) = 0;
 
     /// Starts recording the device with this identifier into the file, or the default input when the
     /// identifier is empty or names no present device. Nothing when there is no input or it cannot be opened.
-    /// Once the input is open, whatever is at url is removed (a symlink itself, never its target) and the file
-    /// is created anew, readable by its owner only.
+    /// Once the input is open, whatever is at url is removed (a symlink itself, never its target) and the
+    /// file is created anew, readable by its owner only.
     virtual std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
                                                            FinishHandler onFinish) = 0;
 };

@@ -28,13 +28,30 @@ Application::Application()
     startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());
-    m_about = std::make_unique<AboutDialog>();
-    m_settingsWindow = std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture);
     m_tray = std::make_unique<TrayMenu>(*m_state, *m_controller,
-                                        TrayMenu::WindowActions{[this] { m_settingsWindow->present(); },
-                                                                [this] { m_about->showPanel(); },
+                                        TrayMenu::WindowActions{[this] { showSettings(); },
+                                                                [this] { showAbout(); },
                                                                 [] { QApplication::quit(); }});
-    QTimer::singleShot(500, m_about.get(), &AboutDialog::showPanel);
+    QTimer::singleShot(500, m_tray.get(), [this] { showAbout(); });
 }
 
 Application::~Application() = default;
+
+// The windows are built when first asked for: most of the time nobody looks at them, and an idle program
+// should not carry them.
+void Application::showSettings() {
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture);
+    }
+    m_settingsWindow->present();
+}
+
+void Application::showAbout() {
+    if (!m_about) {
+        m_about = std::make_unique<AboutDialog>();
+        // Closed, the dialog goes away with its window buffers; the next request builds it again.
+        QObject::connect(m_about.get(), &QDialog::finished, m_tray.get(),
+                         [this] { QTimer::singleShot(0, m_tray.get(), [this] { m_about.reset(); }); });
+    }
+    m_about->showPanel();
+}

@@ -24,6 +24,9 @@ public:
     ~Application();
 
 private:
+    void showSettings();
+    void showAbout();
+
     QSettings m_settings;
     PlatformServices m_platform;
     ChatClient m_rewriter;

@@ -49,9 +49,6 @@ SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, QWid
     layout->addWidget(createBehaviourSection());
     layout->addWidget(createBannedWordsSection());
     layout->addStretch();
-
-    // The device list changes rarely; it is kept from the monitor's reports, not read on every redraw.
-    m_audioCapture.setDevicesChangedHandler([this] { reloadMicrophones(); });
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -67,7 +64,15 @@ void SettingsWindow::present() {
 void SettingsWindow::showEvent(QShowEvent* event) {
     reloadMicrophones();
     reloadLanguages();
+    // While the window is open the device list is kept from the monitor's reports, not read on every
+    // redraw; while it is closed nobody looks at it, and watching would cost an idle sound-server client.
+    m_audioCapture.setDevicesChangedHandler([this] { reloadMicrophones(); });
     QWidget::showEvent(event);
+}
+
+void SettingsWindow::hideEvent(QHideEvent* event) {
+    m_audioCapture.setDevicesChangedHandler({});
+    QWidget::hideEvent(event);
 }
 
 QWidget* SettingsWindow::createOllamaSection() {

@@ -61,15 +61,12 @@ std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor) {
 
 } // namespace
 
-GstAudioCapture::GstAudioCapture() {
-    gst_init(nullptr, nullptr);
-    m_monitor.reset(GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new())));
-    gst_device_monitor_add_filter(m_monitor.get(), "Audio/Source", nullptr);
-    GstObjectPtr<GstBus> bus(gst_device_monitor_get_bus(m_monitor.get()));
-    gst_bus_set_sync_handler(bus.get(), &GstAudioCapture::onMonitorMessage, this, nullptr);
-}
+GstAudioCapture::GstAudioCapture() = default;
 
 GstAudioCapture::~GstAudioCapture() {
+    if (!m_monitor) {
+        return;
+    }
     if (m_monitoring) {
         gst_device_monitor_stop(m_monitor.get());
     }
@@ -77,9 +74,21 @@ GstAudioCapture::~GstAudioCapture() {
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
 }
 
+GstDeviceMonitor* GstAudioCapture::monitor() const {
+    if (!m_monitor) {
+        gst_init(nullptr, nullptr);
+        m_monitor.reset(GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new())));
+        gst_device_monitor_add_filter(m_monitor.get(), "Audio/Source", nullptr);
+        GstObjectPtr<GstBus> bus(gst_device_monitor_get_bus(m_monitor.get()));
+        gst_bus_set_sync_handler(bus.get(), &GstAudioCapture::onMonitorMessage,
+                                 const_cast<GstAudioCapture*>(this), nullptr);
+    }
+    return m_monitor.get();
+}
+
 QList<AudioInputDevice> GstAudioCapture::inputDevices() const {
     QList<AudioInputDevice> list;
-    for (const InputDevice& device : probeInputDevices(m_monitor.get())) {
+    for (const InputDevice& device : probeInputDevices(monitor())) {
         list.append(device.description);
     }
     return list;
@@ -88,7 +97,10 @@ QList<AudioInputDevice> GstAudioCapture::inputDevices() const {
 void GstAudioCapture::setDevicesChangedHandler(std::function<void()> handler) {
     m_devicesChanged = std::move(handler);
     if (m_devicesChanged && !m_monitoring) {
-        m_monitoring = gst_device_monitor_start(m_monitor.get());
+        m_monitoring = gst_device_monitor_start(monitor());
+    } else if (!m_devicesChanged && m_monitoring) {
+        gst_device_monitor_stop(m_monitor.get());
+        m_monitoring = false;
     }
 }
 
@@ -120,7 +132,7 @@ GstBusSyncReply GstAudioCapture::onMonitorMessage(GstBus*, GstMessage* message, 
 }
 
 GstElement* GstAudioCapture::createSource(const QString& deviceId) const {
-    const std::vector<InputDevice> devices = probeInputDevices(m_monitor.get());
+    const std::vector<InputDevice> devices = probeInputDevices(monitor());
     if (devices.empty()) {
         return nullptr;
     }

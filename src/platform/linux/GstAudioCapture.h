@@ -26,7 +26,11 @@ private:
     /// The source element for this device, or for the default input; none when there is no input at all.
     GstElement* createSource(const QString& deviceId) const;
 
-    GstObjectPtr<GstDeviceMonitor> m_monitor;
+    /// GStreamer and the monitor are set up on first use, so an idle program that never records or lists
+    /// devices does not carry them.
+    GstDeviceMonitor* monitor() const;
+
+    mutable GstObjectPtr<GstDeviceMonitor> m_monitor;
     bool m_monitoring = false;
     std::function<void()> m_devicesChanged;
 };
