@@ -19,6 +19,12 @@ FakeHttpServer::Response FakeHttpServer::reply(const QByteArray& status, const Q
             false};
 }
 
+FakeHttpServer::Response FakeHttpServer::oversized(qint64 limit) {
+    return {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(4 * limit) + "\r\n\r\n" +
+                QByteArray(limit + 1, ' '),
+            true};
+}
+
 FakeHttpServer::FakeHttpServer(quint16 port, QObject* parent)
     : QObject(parent)
     , m_response(reply("200 OK", R"({"message":{"role":"assistant","content":"ok"}})")) {

@@ -34,10 +34,12 @@ public:
     static Response reply(const QByteArray& status, const QByteArray& body,
                           const QByteArray& extraHeaders = QByteArray());
 
+    /// Announces a body four times the limit, sends one byte more than the limit and holds the connection:
+    /// only a client that counts the body as it arrives gets out before its timeout.
+    static Response oversized(qint64 limit);
+
     /// Listens on the given port of 127.0.0.1, or on any free one.
     explicit FakeHttpServer(quint16 port = 0, QObject* parent = nullptr);
-
-    bool isListening() const { return m_server.isListening(); }
 
     /// "http://127.0.0.1:<port>", with no trailing slash.
     QString address() const;
