@@ -102,12 +102,10 @@ private slots:
 
         actions[3]->trigger();
         QCOMPARE(state.selectedMode(), DictationMode::hypeMan);
-        QVERIFY(!actions[0]->isChecked());
-        QVERIFY(actions[3]->isChecked());
+        QVERIFY(!actions[0]->isChecked() && actions[3]->isChecked());
         QCOMPARE(tray.trayIcon().toolTip(), QStringLiteral("\U0001F680"));
         actions[autoPasteRow]->trigger();
-        QVERIFY(!state.autoPaste());
-        QVERIFY(!actions[autoPasteRow]->isChecked());
+        QVERIFY(!state.autoPaste() && !actions[autoPasteRow]->isChecked());
         state.setHotkeyString(QStringLiteral("\u2303K"));
         QCOMPARE(actions[recordingRow]->text(), QStringLiteral("Start Recording  \u2303K"));
 
