@@ -28,7 +28,6 @@ public:
 };
 } // namespace
 
-// The global hotkey against a real X server: the test is a second client that types through XTest.
 class TestX11Hotkey : public QObject {
     Q_OBJECT
 
@@ -59,37 +58,30 @@ private slots:
     }
 
     void everyKeyOfTheTableIsGrabbed() {
-        constexpr quint32 allFour = 0x1B00;
         for (const X11HotkeyKeysym& row : x11HotkeyKeysyms()) {
-            const QString key = QString::number(row.keysym, 16);
-            const bool beyondF12 = row.keysym >= XK_F13 && row.keysym <= XK_F20;
+            const bool mapped = m_client.keycode(row.keysym) != 0;
             // Common keymaps give the keys beyond F12 to other keysyms; those are refused.
-            QVERIFY2(beyondF12 || m_client.keycode(row.keysym) != 0, qPrintable(key));
-            const bool grabbed = m_service->registerHotkey(row.keyCode, allFour) != nullptr;
-            QVERIFY2(grabbed == (m_client.keycode(row.keysym) != 0), qPrintable(key));
+            QVERIFY2(mapped || (row.keysym >= XK_F13 && row.keysym <= XK_F20),
+                     qPrintable(QString::number(row.keysym, 16)));
+            QCOMPARE(m_service->registerHotkey(row.keyCode, 0x1B00) != nullptr, mapped);
         }
     }
 
-    void aPressTogglesOnce() {
+    void eachPressTogglesOnce() {
         QVERIFY(m_app->state.eventHotKeyRef);
         m_client.type({XK_Super_L, XK_Shift_L, XK_r});
         QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 1, generousMs);
-        // Releases and other combinations of the key do nothing.
+        // Other combinations of the key do nothing.
         m_client.type({XK_Shift_L, XK_r});
         m_client.type({XK_Super_L, XK_r});
-        expectTogglesAfterAnotherPress(2);
-    }
 
-    void aPressTogglesWithNumLockOn() {
         m_client.type({XK_Num_Lock});
-        const bool numLockOn = m_client.modifierState() & XCB_MOD_MASK_2;
+        QVERIFY(m_client.modifierState() & XCB_MOD_MASK_2);
         m_client.type({XK_Super_L, XK_Shift_L, XK_r});
         m_client.type({XK_Num_Lock});
-        QVERIFY(numLockOn);
-        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 1, generousMs);
-    }
+        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 2, generousMs);
 
-    void autoRepeatIsNotAPress() {
+        // Held long enough to auto-repeat.
         m_client.press(XK_Super_L);
         m_client.press(XK_Shift_L);
         m_client.press(XK_r);
@@ -97,36 +89,19 @@ private slots:
         m_client.release(XK_r);
         m_client.release(XK_Shift_L);
         m_client.release(XK_Super_L);
-        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 1, generousMs);
-        expectTogglesAfterAnotherPress(2);
-    }
+        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 3, generousMs);
 
-    void aPressIsIgnoredWhileTheRecorderListens() {
         KeyPressCounter arrived;
         m_app->state.setIsRecordingShortcut(true);
         m_client.type({XK_Super_L, XK_Shift_L, XK_r});
         QTRY_COMPARE_WITH_TIMEOUT(arrived.presses, 1, generousMs);
         QCoreApplication::processEvents();
         m_app->state.setIsRecordingShortcut(false);
-        expectTogglesAfterAnotherPress(1);
+        m_client.type({XK_Super_L, XK_Shift_L, XK_r});
+        expectToggles(4);
     }
 
-    void changingTheCombinationTwiceLeavesOneGrab() {
-        m_app->state.setHotkeyKeyCode(VirtualKey::k);
-        m_app->state.setHotkeyModifiers(ModifierFlag::control | ModifierFlag::option);
-        QVERIFY(m_app->state.eventHotKeyRef);
-
-        QVERIFY(m_client.grab(XK_r, superShift));
-        QVERIFY(m_client.grab(XK_k, superShift)); // the step between the two assignments
-        QVERIFY(!m_client.grab(XK_k, controlAlt));
-        m_client.ungrab(XK_r, superShift);
-        m_client.ungrab(XK_k, superShift);
-
-        m_client.type({XK_Control_L, XK_Alt_L, XK_k});
-        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 1, generousMs);
-    }
-
-    void aCombinationHeldByAnotherClientIsNotRegistered() {
+    void aChangedCombinationReplacesTheGrabUnlessAnotherClientHoldsIt() {
         QVERIFY(m_client.grab(XK_k, controlAlt));
         m_app->state.setHotkeyKeyCode(VirtualKey::k);
         m_app->state.setHotkeyModifiers(ModifierFlag::control | ModifierFlag::option);
@@ -134,21 +109,24 @@ private slots:
         // The variants that were granted before the refusal were given back.
         QVERIFY(m_client.grab(XK_k, controlAlt | XCB_MOD_MASK_LOCK));
         m_client.ungrab(XK_k, controlAlt | XCB_MOD_MASK_LOCK);
-
         m_client.type({XK_Control_L, XK_Alt_L, XK_k});
         m_client.ungrab(XK_k, controlAlt);
-        // The next change tries again.
+
+        // The next change tries again; of the three combinations taken on the way only the last is held.
         m_app->state.setHotkeyModifiers(ModifierFlag::control | ModifierFlag::option);
         QVERIFY(m_app->state.eventHotKeyRef);
+        QVERIFY(m_client.grab(XK_r, superShift));
+        QVERIFY(m_client.grab(XK_k, superShift));
+        QVERIFY(!m_client.grab(XK_k, controlAlt));
+        m_client.ungrab(XK_r, superShift);
+        m_client.ungrab(XK_k, superShift);
         m_client.type({XK_Control_L, XK_Alt_L, XK_k});
-        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 1, generousMs);
+        expectToggles(1);
     }
 
 private:
-    /// Presses the hotkey once more and expects exactly that many toggles: events come in order, so every
-    /// earlier press has been seen once this one has.
-    void expectTogglesAfterAnotherPress(int expected) {
-        m_client.type({XK_Super_L, XK_Shift_L, XK_r});
+    /// Events come in order: once the last press has toggled, every earlier press has been seen.
+    void expectToggles(int expected) {
         QTRY_COMPARE_WITH_TIMEOUT(m_toggles, expected, generousMs);
         QTest::qWait(200);
         QCOMPARE(m_toggles, expected);
