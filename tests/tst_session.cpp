@@ -12,281 +12,225 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+
+/// A null QVariant stands for a stage that answers with nothing.
+std::optional<QString> answerOf(const QVariant& value) {
+    return value.isNull() ? std::nullopt : std::optional(value.toString());
+}
+
+} // namespace
+
+/// The controller over fakes that answer only when the test says so.
+struct Dictation {
+    explicit Dictation(const QString& settingsFile)
+        : settings(settingsFile, QSettings::IniFormat) {}
+
+    QSettings settings;
+    QStringList overlayCalls;
+    AppState state{settings, QStringLiteral("en_US"),
+                   [this](AppState&) { return std::make_unique<FakeOverlayWindow>(overlayCalls); }};
+    FakeClock clock;
+    FakeMicrophonePermission microphone;
+    FakeWorkspace workspace;
+    FakeRecorder recorder{state};
+    FakeTranscriber transcriber;
+    FakeTranscriptRewriter rewriter;
+    FakeTextDeliverer deliverer;
+    SessionController controller{
+        state, clock, microphone, workspace, {recorder, transcriber, rewriter, deliverer}};
+};
+
 class TestSession : public QObject {
     Q_OBJECT
 
 private slots:
     void init();
     void cleanup();
-    void pressesWithinHalfASecondAreDropped();
-    void pressesDuringProcessingOnlyMoveTheGuard();
-    void menuStartDoesNotArmTheGuard();
-    void deniedMicrophoneStartsNothing();
-    void missingInputLeavesIdle();
-    void stopRemembersTheWindowInFront();
-    void literalDeliversTheTranscriptUntouched();
-    void emptyOrMissingTranscriptEndsQuietly();
-    void rewrittenReplyIsDeliveredAndCleanedUp();
-    void chatFailureDeliversNothing();
-    void recordingErrorKeepsTheFile();
+    void hotkeyWalk();
+    void nothingStartsWithoutMicrophoneOrInput();
+    void transcriptOutcome_data();
+    void transcriptOutcome();
     void inputsAreTakenWhenTheFileIsFinished();
 
 private:
-    void pressHotkey() { m_controller->toggleRecording(); }
+    void pressHotkey() { m_d->controller.toggleRecording(); }
     void startRecording();
+    /// Stops the recording and has the recorder report a finished file, as after a dictation.
     void stopAndFinishRecording();
+    void writeRecordingFile();
     QString recordingFile() const { return m_dir.filePath(QStringLiteral("murmo_recording.m4a")); }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QSettings> m_settings;
-    QStringList m_overlayCalls;
     QStringList m_log;
-    std::unique_ptr<AppState> m_state;
-    FakeClock m_clock;
-    FakeMicrophonePermission m_microphone;
-    FakeWorkspace m_workspace;
-    std::unique_ptr<FakeRecorder> m_recorder;
-    FakeTranscriber m_transcriber;
-    FakeTranscriptRewriter m_rewriter;
-    FakeTextDeliverer m_deliverer;
-    std::unique_ptr<SessionController> m_controller;
+    std::unique_ptr<Dictation> m_d;
 };
 
 void TestSession::init() {
-    m_settings =
-        std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.conf")), QSettings::IniFormat);
-    m_overlayCalls.clear();
     m_log.clear();
     setLogSink([this](const QString& line) { m_log << line; });
-    m_state = std::make_unique<AppState>(*m_settings, QStringLiteral("en_US"), [this](AppState&) {
-        return std::make_unique<FakeOverlayWindow>(m_overlayCalls);
-    });
-    m_microphone = FakeMicrophonePermission();
-    m_workspace.frontmost.reset();
-    m_recorder = std::make_unique<FakeRecorder>(*m_state);
-    m_transcriber = FakeTranscriber();
-    m_rewriter = FakeTranscriptRewriter();
-    m_deliverer = FakeTextDeliverer();
-    m_controller = std::make_unique<SessionController>(
-        *m_state, m_clock, m_microphone, m_workspace,
-        SessionController::Stages{*m_recorder, m_transcriber, m_rewriter, m_deliverer});
+    m_d = std::make_unique<Dictation>(m_dir.filePath(QStringLiteral("settings.conf")));
 }
 
 void TestSession::cleanup() {
-    m_controller.reset();
-    m_state.reset();
+    m_d.reset();
     setLogSink(nullptr);
 }
 
 void TestSession::startRecording() {
-    m_controller->startDictation();
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::recording);
+    m_d->controller.startDictation();
+    QTRY_COMPARE(m_d->state.recordingState(), RecordingState::recording);
 }
 
-/// Stops the recording and has the recorder report a finished file, as after a dictation.
 void TestSession::stopAndFinishRecording() {
-    m_controller->stopDictation();
+    m_d->controller.stopDictation();
+    writeRecordingFile();
+    m_d->controller.recordingDidFinish(recordingFile(), std::nullopt);
+}
+
+void TestSession::writeRecordingFile() {
     QFile file(recordingFile());
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    m_controller->recordingDidFinish(recordingFile(), std::nullopt);
 }
 
-void TestSession::pressesWithinHalfASecondAreDropped() {
-    pressHotkey();
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::recording);
-    const Clock::TimePoint accepted = m_state->lastHotkeyTime;
-
-    m_clock.advance(300ms);
-    pressHotkey();
-    QCOMPARE(m_state->recordingState(), RecordingState::recording);
-    QCOMPARE(m_state->lastHotkeyTime, accepted);
-
-    m_clock.advance(200ms); // exactly 0.5 s after the accepted press: still too early
-    pressHotkey();
-    QCOMPARE(m_state->recordingState(), RecordingState::recording);
-
-    m_clock.advance(10ms);
-    pressHotkey();
-    QCOMPARE(m_state->recordingState(), RecordingState::processing);
-    QCOMPARE(m_recorder->capture->stopRequests, 1);
-}
-
-void TestSession::pressesDuringProcessingOnlyMoveTheGuard() {
+void TestSession::hotkeyWalk() {
+    // A start from the menu does not arm the guard: a press right after it stops the recording.
+    m_d->workspace.frontmost = std::make_shared<FakeRunningApplication>(QStringLiteral("Editor"));
+    m_d->clock.advance(600ms);
     startRecording();
-    m_controller->stopDictation();
-    m_clock.advance(1s);
-    pressHotkey();
-    QCOMPARE(m_state->recordingState(), RecordingState::processing);
-    QCOMPARE(m_state->lastHotkeyTime, m_clock.now());
-
-    // The dictation ends between the two presses; the second is still within the guard.
-    m_controller->recordingDidFinish(recordingFile(), QStringLiteral("disk full"));
-    QCOMPARE(m_state->recordingState(), RecordingState::idle);
-    m_clock.advance(300ms);
-    pressHotkey();
-    QTest::qWait(20);
-    QCOMPARE(m_state->recordingState(), RecordingState::idle);
-    QCOMPARE(m_recorder->starts, 1);
-}
-
-void TestSession::menuStartDoesNotArmTheGuard() {
-    pressHotkey();
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::recording);
-    m_controller->stopDictation();
-    m_controller->recordingDidFinish(recordingFile(), QStringLiteral("gone"));
-
-    m_clock.advance(600ms);
-    startRecording(); // from the menu
-    QCOMPARE(m_state->lastHotkeyTime, m_clock.now() - 600ms);
-    m_clock.advance(10ms);
-    pressHotkey();
-    QCOMPARE(m_state->recordingState(), RecordingState::processing);
-}
-
-void TestSession::deniedMicrophoneStartsNothing() {
-    m_microphone.granted = false;
-    m_controller->startDictation();
-    m_controller->startDictation();
-    QTest::qWait(20);
-    QCOMPARE(m_microphone.requests, 2);
-    QCOMPARE(m_recorder->starts, 0);
-    QCOMPARE(m_state->recordingState(), RecordingState::idle);
-    QVERIFY(m_overlayCalls.isEmpty());
-}
-
-void TestSession::missingInputLeavesIdle() {
-    m_recorder->hasInput = false;
-    m_controller->startDictation();
-    QTRY_COMPARE(m_recorder->starts, 1);
-    QCOMPARE(m_state->recordingState(), RecordingState::idle);
-    m_controller->stopDictation();
-    QCOMPARE(m_state->recordingState(), RecordingState::idle);
-    QVERIFY(m_overlayCalls.isEmpty());
-    QVERIFY(m_log.isEmpty());
-}
-
-void TestSession::stopRemembersTheWindowInFront() {
-    auto editor = std::make_shared<FakeRunningApplication>(QStringLiteral("Editor"));
+    m_d->state.setVolumeLevel(0.7f);
     auto browser = std::make_shared<FakeRunningApplication>(QStringLiteral("Browser"));
-    m_workspace.frontmost = editor;
-    startRecording();
-    m_state->setVolumeLevel(0.7f);
-    m_workspace.frontmost = browser;
-    m_controller->stopDictation();
+    m_d->workspace.frontmost = browser;
+    m_d->clock.advance(10ms);
+    pressHotkey();
+    QCOMPARE(m_d->state.previousApp, std::shared_ptr<RunningApplication>(browser));
+    QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
+    QCOMPARE(m_d->overlayCalls, (QStringList{"show recording", "show processing"}));
+    QCOMPARE(m_d->state.volumeLevel(), 0.0f);
+    QVERIFY(!m_d->state.volumeTimer);
+    QCOMPARE(m_d->recorder.capture->stopRequests, 1);
 
-    QCOMPARE(m_state->previousApp, std::shared_ptr<RunningApplication>(browser));
-    QCOMPARE(m_state->recordingState(), RecordingState::processing);
-    QCOMPARE(m_overlayCalls, (QStringList{"show recording", "show processing"}));
-    QCOMPARE(m_state->volumeLevel(), 0.0f);
-    QVERIFY(!m_state->volumeTimer);
-    QCOMPARE(m_recorder->capture->stopRequests, 1);
+    // A press during processing only moves the guard.
+    m_d->clock.advance(1s);
+    pressHotkey();
+    QCOMPARE(m_d->state.lastHotkeyTime, m_d->clock.now());
 
-    // The capture is released once the file is reported.
-    m_controller->recordingDidFinish(recordingFile(), std::nullopt);
-    QVERIFY(!m_state->captureSession);
-    QVERIFY(!m_state->audioFileOutput);
-}
-
-void TestSession::literalDeliversTheTranscriptUntouched() {
-    m_state->setSelectedMode(AppState::Mode::literal);
-    startRecording();
-    stopAndFinishRecording();
-    m_transcriber.answer(QStringLiteral("  **so** it goes "));
-
-    QCOMPARE(m_deliverer.delivered, QStringList{QStringLiteral("  **so** it goes ")});
-    QVERIFY(m_rewriter.requests.empty());
-    QCOMPARE(m_log, QStringList{QStringLiteral("[AppState] Transcription:   **so** it goes ")});
-    // The clean-up is a task of its own, after the delivery.
-    QCOMPARE(m_state->recordingState(), RecordingState::processing);
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::idle);
-    QCOMPARE(m_overlayCalls.last(), QStringLiteral("hide"));
-    QVERIFY(!QFile::exists(recordingFile()));
-}
-
-void TestSession::emptyOrMissingTranscriptEndsQuietly() {
-    for (const std::optional<QString>& transcript :
-         {std::optional<QString>(QString()), std::optional<QString>()}) {
-        m_clock.advance(1s);
-        startRecording();
-        stopAndFinishRecording();
-        m_transcriber.answer(transcript);
-        QTRY_COMPARE(m_state->recordingState(), RecordingState::idle);
-        QVERIFY(!QFile::exists(recordingFile()));
-    }
-    QVERIFY(m_deliverer.delivered.isEmpty());
-    QVERIFY(m_rewriter.requests.empty());
-    QVERIFY(m_log.isEmpty());
-    QCOMPARE(m_overlayCalls.count(QStringLiteral("hide")), 2);
-}
-
-void TestSession::rewrittenReplyIsDeliveredAndCleanedUp() {
-    startRecording();
-    stopAndFinishRecording();
-    m_transcriber.answer(QStringLiteral("hello world"));
-    QCOMPARE(m_rewriter.requests.size(), size_t(1));
-    QCOMPARE(m_rewriter.requests[0].transcript, QStringLiteral("hello world"));
-    QCOMPARE(m_rewriter.requests[0].systemPrompt, composeSystemPrompt(*m_state, AppState::Mode::smart));
-
-    m_rewriter.answer(QString()); // an empty reply is still delivered
-    QCOMPARE(m_deliverer.delivered, QStringList{QString()});
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::idle);
-    QVERIFY(!QFile::exists(recordingFile()));
-}
-
-void TestSession::chatFailureDeliversNothing() {
-    startRecording();
-    stopAndFinishRecording();
-    m_transcriber.answer(QStringLiteral("hello world"));
-    m_rewriter.answer(std::nullopt);
-    QVERIFY(m_deliverer.delivered.isEmpty());
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::idle);
-    QCOMPARE(m_overlayCalls.last(), QStringLiteral("hide"));
-    QVERIFY(!QFile::exists(recordingFile()));
-}
-
-void TestSession::recordingErrorKeepsTheFile() {
-    auto editor = std::make_shared<FakeRunningApplication>(QStringLiteral("Editor"));
-    m_state->previousApp = editor;
-    startRecording();
-    QFile file(recordingFile());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-
-    // The recorder fails on its own, without a stop.
-    m_controller->recordingDidFinish(recordingFile(), QStringLiteral("The device was unplugged."));
+    // A failed recording is logged and its file kept; the capture is released.
+    writeRecordingFile();
+    m_d->controller.recordingDidFinish(recordingFile(), QStringLiteral("The device was unplugged."));
     QCOMPARE(m_log, QStringList{QStringLiteral("Recording error: The device was unplugged.")});
-    QCOMPARE(m_state->recordingState(), RecordingState::idle);
-    QCOMPARE(m_overlayCalls.last(), QStringLiteral("hide"));
-    QVERIFY(!m_state->captureSession);
-    QCOMPARE(m_state->previousApp, std::shared_ptr<RunningApplication>(editor));
+    QCOMPARE(m_d->state.recordingState(), RecordingState::idle);
+    QCOMPARE(m_d->overlayCalls.last(), QStringLiteral("hide"));
+    QVERIFY(!m_d->state.captureSession);
+    QVERIFY(!m_d->state.audioFileOutput);
+
+    // 0.3 s after the press during processing is still within the guard.
+    m_d->clock.advance(300ms);
+    pressHotkey();
     QTest::qWait(20);
+    QCOMPARE(m_d->recorder.starts, 1);
     QVERIFY(QFile::exists(recordingFile()));
-    QVERIFY(m_transcriber.urls.isEmpty());
+    QVERIFY(m_d->transcriber.urls.isEmpty());
+
+    m_d->clock.advance(300ms);
+    pressHotkey();
+    QTRY_COMPARE(m_d->state.recordingState(), RecordingState::recording);
+    const Clock::TimePoint accepted = m_d->state.lastHotkeyTime;
+    m_d->clock.advance(300ms);
+    pressHotkey();
+    QCOMPARE(m_d->state.lastHotkeyTime, accepted);
+    m_d->clock.advance(200ms); // exactly 0.5 s after the accepted press: still too early
+    pressHotkey();
+    QCOMPARE(m_d->state.recordingState(), RecordingState::recording);
+    m_d->clock.advance(10ms);
+    pressHotkey();
+    QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
+}
+
+void TestSession::nothingStartsWithoutMicrophoneOrInput() {
+    m_d->microphone.granted = false;
+    m_d->controller.startDictation();
+    QTest::qWait(20);
+    QCOMPARE(m_d->recorder.starts, 0);
+
+    m_d->microphone.granted = true;
+    m_d->recorder.hasInput = false;
+    m_d->controller.startDictation();
+    QTRY_COMPARE(m_d->recorder.starts, 1);
+    QCOMPARE(m_d->microphone.requests, 2);
+    m_d->controller.stopDictation();
+    QCOMPARE(m_d->state.recordingState(), RecordingState::idle);
+    QVERIFY(m_d->overlayCalls.isEmpty());
+    QVERIFY(m_log.isEmpty());
+}
+
+void TestSession::transcriptOutcome_data() {
+    QTest::addColumn<bool>("literal");
+    QTest::addColumn<QVariant>("transcript");
+    QTest::addColumn<QVariant>("reply");
+    QTest::addColumn<QStringList>("delivered");
+
+    const QString spoken = QStringLiteral("  **so** it goes ");
+    QTest::newRow("literal: transcript untouched")
+        << true << QVariant(spoken) << QVariant() << QStringList{spoken};
+    QTest::newRow("rewritten reply") << false << QVariant(spoken) << QVariant("So.") << QStringList{"So."};
+    QTest::newRow("empty reply still delivered")
+        << false << QVariant(spoken) << QVariant("") << QStringList{""};
+    QTest::newRow("chat failure") << false << QVariant(spoken) << QVariant() << QStringList();
+    QTest::newRow("empty transcript") << false << QVariant("") << QVariant() << QStringList();
+    QTest::newRow("no transcript") << false << QVariant() << QVariant() << QStringList();
+}
+
+void TestSession::transcriptOutcome() {
+    QFETCH(bool, literal);
+    QFETCH(QVariant, transcript);
+    QFETCH(QVariant, reply);
+    QFETCH(QStringList, delivered);
+
+    m_d->state.setSelectedMode(literal ? AppState::Mode::literal : AppState::Mode::smart);
+    startRecording();
+    stopAndFinishRecording();
+    m_d->transcriber.answer(answerOf(transcript));
+
+    const bool rewrites = !literal && !transcript.toString().isEmpty();
+    QCOMPARE(m_d->rewriter.requests.size(), size_t(rewrites));
+    if (rewrites) {
+        QCOMPARE(m_d->rewriter.requests[0].transcript, transcript.toString());
+        QCOMPARE(m_d->rewriter.requests[0].systemPrompt,
+                 composeSystemPrompt(m_d->state, AppState::Mode::smart));
+        m_d->rewriter.answer(answerOf(reply));
+    }
+    QCOMPARE(m_d->deliverer.delivered, delivered);
+    QCOMPARE(m_log, transcript.toString().isEmpty()
+                        ? QStringList()
+                        : QStringList{QStringLiteral("[AppState] Transcription: ") + transcript.toString()});
+    // The clean-up is a task of its own, after the delivery.
+    QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
+    QTRY_COMPARE(m_d->state.recordingState(), RecordingState::idle);
+    QCOMPARE(m_d->overlayCalls.last(), QStringLiteral("hide"));
+    QVERIFY(!QFile::exists(recordingFile()));
 }
 
 void TestSession::inputsAreTakenWhenTheFileIsFinished() {
-    m_state->setSelectedMode(AppState::Mode::gonzo);
-    m_state->setOllamaHost(QStringLiteral("http://127.0.0.1:1111"));
-    m_state->setModelName(QStringLiteral("first"));
+    m_d->state.setSelectedMode(AppState::Mode::gonzo);
+    m_d->state.setOllamaHost(QStringLiteral("http://127.0.0.1:1111"));
+    m_d->state.setModelName(QStringLiteral("first"));
     startRecording();
     stopAndFinishRecording();
 
     // Changed while transcribing: mode, host and model no longer count, the banned words do.
-    m_state->setSelectedMode(AppState::Mode::literal);
-    m_state->setOllamaHost(QStringLiteral("http://127.0.0.1:2222"));
-    m_state->setModelName(QStringLiteral("second"));
-    m_state->setBannedWords(QStringLiteral("verily"));
-    m_transcriber.answer(QStringLiteral("text"));
+    m_d->state.setSelectedMode(AppState::Mode::literal);
+    m_d->state.setOllamaHost(QStringLiteral("http://127.0.0.1:2222"));
+    m_d->state.setModelName(QStringLiteral("second"));
+    m_d->state.setBannedWords(QStringLiteral("verily"));
+    m_d->transcriber.answer(QStringLiteral("text"));
 
-    QCOMPARE(m_rewriter.requests.size(), size_t(1));
-    const FakeTranscriptRewriter::Request& request = m_rewriter.requests[0];
+    QCOMPARE(m_d->rewriter.requests.size(), size_t(1));
+    const FakeTranscriptRewriter::Request& request = m_d->rewriter.requests[0];
     QCOMPARE(request.host, QStringLiteral("http://127.0.0.1:1111"));
     QCOMPARE(request.model, QStringLiteral("first"));
     QVERIFY(request.systemPrompt.startsWith(*promptTableEntry(AppState::Mode::gonzo)));
     QVERIFY(request.systemPrompt.endsWith(QStringLiteral("your response: verily")));
-    m_rewriter.answer(QStringLiteral("done"));
-    QTRY_COMPARE(m_state->recordingState(), RecordingState::idle);
 }
 
 QTEST_GUILESS_MAIN(TestSession)

@@ -1,7 +1,5 @@
 #include "core/AppState.h"
 #include "core/Log.h"
-#include "fakes/NullStages.h"
-#include "core/SessionController.h"
 #include "output/PasteDeliverer.h"
 #include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/QClipboardPasteboard.h"
@@ -50,8 +48,7 @@ bool xdotool(const QStringList& arguments) {
 // The harness starts the window manager alongside the test; windows mapped before it runs are never focused.
 bool windowManagerRunning() {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"),
-                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+    xprop.start(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"});
     return xprop.waitForFinished() && xprop.readAllStandardOutput().contains("window id");
 }
 
@@ -64,12 +61,10 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-
+    void pastesIntoTheWindowInFrontWhenRecordingStopped_data();
     void pastesIntoTheWindowInFrontWhenRecordingStopped();
-    void pastesIntoATerminalWithCtrlShiftV();
     void pastesIntoTheWindowNowInFrontWhenThePreviousOneIsGone();
     void waitsForHeldModifiersBeforePasting();
-    void deliversAnEmptyTextAsAnEmptyClipboardEntry();
 
 private:
     bool showActive(QWidget& window, const QString& title);
@@ -84,12 +79,6 @@ private:
     std::unique_ptr<QSettings> m_settings;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<PasteDeliverer> m_deliverer;
-    SteadyClock m_clock;
-    NullMicrophonePermission m_microphone;
-    NullRecorder m_recorder;
-    NullTranscriber m_transcriber;
-    NullTranscriptRewriter m_rewriter;
-    std::unique_ptr<SessionController> m_controller;
     QStringList m_log;
 };
 
@@ -114,9 +103,6 @@ void X11DeliveryTest::init() {
     m_deliverer = std::make_unique<PasteDeliverer>(
         *m_state,
         PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust, *m_x11->keyboardEvents});
-    m_controller = std::make_unique<SessionController>(
-        *m_state, m_clock, m_microphone, *m_x11->workspace,
-        SessionController::Stages{m_recorder, m_transcriber, m_rewriter, *m_deliverer});
     m_log.clear();
     setLogSink([this](const QString& line) { m_log << line; });
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
@@ -124,7 +110,6 @@ void X11DeliveryTest::init() {
 
 void X11DeliveryTest::cleanup() {
     setLogSink({});
-    m_controller.reset();
     m_deliverer.reset();
     m_state.reset();
 }
@@ -144,10 +129,9 @@ QString X11DeliveryTest::frontmostName() {
     return front ? front->localizedName().value_or(QString()) : QString();
 }
 
-// The controller remembers the window in front as the one to paste into.
+// As the recording stops, the window in front becomes the one to paste into.
 void X11DeliveryTest::stopRecording() {
-    m_state->setRecordingState(RecordingState::recording);
-    m_controller->stopDictation();
+    m_state->previousApp = m_x11->workspace->frontmostApplication();
 }
 
 QString X11DeliveryTest::clipboardSeenByAnotherClient() {
@@ -162,35 +146,40 @@ QString X11DeliveryTest::clipboardSeenByAnotherClient() {
     return QString::fromUtf8(reader.readAllStandardOutput());
 }
 
+void X11DeliveryTest::pastesIntoTheWindowInFrontWhenRecordingStopped_data() {
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("line edit") << false << deliveredText;
+    QTest::newRow("terminal pastes with Ctrl+Shift+V") << true << deliveredText;
+    // Pasting the empty entry replaces the selection with nothing.
+    QTest::newRow("empty text") << false << QString();
+}
+
 void X11DeliveryTest::pastesIntoTheWindowInFrontWhenRecordingStopped() {
-    QLineEdit target;
+    QFETCH(bool, terminal);
+    QFETCH(QString, text);
+    std::unique_ptr<QLineEdit> target =
+        terminal ? std::make_unique<TerminalLikeEdit>() : std::make_unique<QLineEdit>();
+    target->setText(QStringLiteral("selected words"));
+    target->selectAll();
     QLineEdit other;
     const QString title = QStringLiteral("Zielfenster ✓ Ünïcode");
-    QVERIFY(showActive(target, title));
+    QVERIFY(showActive(*target, title));
+    if (terminal) {
+        QVERIFY(xdotool(
+            {"set_window", "--classname", "kitty", "--class", "kitty", QString::number(target->winId())}));
+    }
     stopRecording();
-    QVERIFY(m_state->previousApp);
     QCOMPARE(m_state->previousApp->localizedName(), title);
     QVERIFY(showActive(other, QStringLiteral("Somewhere else")));
 
-    m_deliverer->deliverText(deliveredText);
+    m_deliverer->deliverText(text);
 
-    QTRY_COMPARE_WITH_TIMEOUT(target.text(), deliveredText, windowTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(target->text(), text, windowTimeoutMs);
     QCOMPARE(other.text(), QString());
     QCOMPARE(m_log, (QStringList{QStringLiteral("[AppState] Activating ") + title + QStringLiteral("..."),
                                  QStringLiteral("[AppState] Dispatching Cmd+V...")}));
-    QCOMPARE(clipboardSeenByAnotherClient(), QStringLiteral("text:") + deliveredText);
-}
-
-void X11DeliveryTest::pastesIntoATerminalWithCtrlShiftV() {
-    TerminalLikeEdit terminal;
-    QVERIFY(showActive(terminal, QStringLiteral("shell")));
-    QVERIFY(xdotool({QStringLiteral("set_window"), QStringLiteral("--classname"), QStringLiteral("kitty"),
-                     QStringLiteral("--class"), QStringLiteral("kitty"), QString::number(terminal.winId())}));
-    stopRecording();
-
-    m_deliverer->deliverText(deliveredText);
-
-    QTRY_COMPARE_WITH_TIMEOUT(terminal.text(), deliveredText, windowTimeoutMs);
+    QCOMPARE(clipboardSeenByAnotherClient(), QStringLiteral("text:") + text);
 }
 
 void X11DeliveryTest::pastesIntoTheWindowNowInFrontWhenThePreviousOneIsGone() {
@@ -213,8 +202,8 @@ void X11DeliveryTest::waitsForHeldModifiersBeforePasting() {
     QLineEdit target;
     QVERIFY(showActive(target, QStringLiteral("Target")));
     stopRecording();
-    QVERIFY(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
-    auto releaseShift = qScopeGuard([] { xdotool({QStringLiteral("keyup"), QStringLiteral("shift")}); });
+    QVERIFY(xdotool({"keydown", "shift"}));
+    auto releaseShift = qScopeGuard([] { xdotool({"keyup", "shift"}); });
 
     m_deliverer->deliverText(deliveredText);
     QTRY_VERIFY_WITH_TIMEOUT(m_log.contains(QStringLiteral("[AppState] Dispatching Cmd+V...")),
@@ -223,22 +212,8 @@ void X11DeliveryTest::waitsForHeldModifiersBeforePasting() {
     QCOMPARE(target.text(), QString());
 
     releaseShift.dismiss();
-    QVERIFY(xdotool({QStringLiteral("keyup"), QStringLiteral("shift")}));
+    QVERIFY(xdotool({"keyup", "shift"}));
     QTRY_COMPARE_WITH_TIMEOUT(target.text(), deliveredText, windowTimeoutMs);
-}
-
-void X11DeliveryTest::deliversAnEmptyTextAsAnEmptyClipboardEntry() {
-    QLineEdit target;
-    target.setText(QStringLiteral("selected words"));
-    target.selectAll();
-    QVERIFY(showActive(target, QStringLiteral("Target")));
-    stopRecording();
-
-    m_deliverer->deliverText(QString());
-
-    // Pasting the empty entry replaces the selection with nothing.
-    QTRY_COMPARE_WITH_TIMEOUT(target.text(), QString(), windowTimeoutMs);
-    QCOMPARE(clipboardSeenByAnotherClient(), QStringLiteral("text:"));
 }
 
 QTEST_MAIN(X11DeliveryTest)

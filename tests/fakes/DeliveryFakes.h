@@ -10,52 +10,23 @@
 
 #include <optional>
 
-// Delivery services that write every call, in order, into one shared journal.
-
-class JournalPasteboard : public Pasteboard {
+/// Every delivery service at once, writing each call, in order, into one journal.
+class DeliveryJournal : public Pasteboard,
+                        public SystemSound,
+                        public AccessibilityTrust,
+                        public KeyboardEvents {
 public:
-    explicit JournalPasteboard(QStringList& journal)
-        : m_journal(journal) {}
-    void clearContents() override { m_journal << QStringLiteral("clear clipboard"); }
-    void setString(const QString& text) override { m_journal << QStringLiteral("set clipboard ") + text; }
-
-private:
-    QStringList& m_journal;
-};
-
-class JournalSystemSound : public SystemSound {
-public:
-    explicit JournalSystemSound(QStringList& journal)
-        : m_journal(journal) {}
-    void play(const QString& name) override { m_journal << QStringLiteral("play ") + name; }
-
-private:
-    QStringList& m_journal;
-};
-
-class JournalAccessibilityTrust : public AccessibilityTrust {
-public:
-    explicit JournalAccessibilityTrust(QStringList& journal)
-        : m_journal(journal) {}
+    void clearContents() override { entries << QStringLiteral("clear clipboard"); }
+    void setString(const QString& text) override { entries << QStringLiteral("set clipboard ") + text; }
+    void play(const QString& name) override { entries << QStringLiteral("play ") + name; }
     bool isTrustedPromptingUser() override {
-        m_journal << QStringLiteral("check trust");
+        entries << QStringLiteral("check trust");
         return trusted;
     }
+    void postPasteKeystroke() override { entries << QStringLiteral("paste keystroke"); }
 
+    QStringList entries;
     bool trusted = true;
-
-private:
-    QStringList& m_journal;
-};
-
-class JournalKeyboardEvents : public KeyboardEvents {
-public:
-    explicit JournalKeyboardEvents(QStringList& journal)
-        : m_journal(journal) {}
-    void postPasteKeystroke() override { m_journal << QStringLiteral("paste keystroke"); }
-
-private:
-    QStringList& m_journal;
 };
 
 class JournalApplication : public RunningApplication {

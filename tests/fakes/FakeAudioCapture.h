@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-/// A capture whose sessions run until told otherwise, with levels the test sets.
+/// A capture whose sessions run until stopped, with levels the test sets.
 class FakeAudioCapture : public AudioCapture {
 public:
     class Session : public CaptureSession, public AudioFileOutput {
@@ -17,7 +17,7 @@ public:
             m_events.append(QStringLiteral("session stopped"));
         }
         AudioFileOutput* fileOutput() override { return this; }
-        void stopRecording() override { m_events.append(QStringLiteral("recording stopped")); }
+        void stopRecording() override {}
         QList<float> channelPowerLevels() const override { return levels; }
 
         bool running = true;
@@ -35,9 +35,7 @@ public:
 
     std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
                                                    FinishHandler onFinish) override {
-        m_events.append(QStringLiteral("capture started"));
-        lastDeviceId = deviceId;
-        lastUrl = url;
+        m_events.append(QStringLiteral("capture started ") + deviceId + QStringLiteral(" ") + url);
         finish = std::move(onFinish);
         if (!hasInput) {
             return nullptr;
@@ -48,8 +46,6 @@ public:
     }
 
     bool hasInput = true;
-    QString lastDeviceId;
-    QString lastUrl;
     FinishHandler finish;
     Session* lastSession = nullptr;
 
