@@ -14,9 +14,11 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <gst/pbutils/pbutils.h>
+#include <unistd.h>
 
 // Records from the virtual microphone of the test desktop's private PulseAudio server, into which the tests
 // play speech.
@@ -83,6 +85,7 @@ private slots:
     void deviceListFollowsTheSoundServer();
     void noInputDeviceLeavesEverythingAlone();
     void silentSourceDoesNotHangTheStop();
+    void startLeavesStandardOutputAlone();
 
 private:
     void playSpeech();
@@ -281,6 +284,25 @@ void GstAudioCaptureTest::silentSourceDoesNotHangTheStop() {
     }
     pactl({"suspend-source", "murmuro_mic", "0"});
     QVERIFY(started);
+}
+
+void GstAudioCaptureTest::startLeavesStandardOutputAlone() {
+    // The log is standard output; redirected to a file, it must not be rewound by the capture's file sink.
+    QTemporaryFile log;
+    QVERIFY(log.open());
+    const int savedStdout = ::dup(STDOUT_FILENO);
+    ::dup2(log.handle(), STDOUT_FILENO);
+    [[maybe_unused]] ssize_t written = ::write(STDOUT_FILENO, "first line\n", 11);
+    const bool started =
+        m_capture->startRecording(QString(), m_recording,
+                                  [](const QString&, const std::optional<QString>&) {}) != nullptr;
+    written = ::write(STDOUT_FILENO, "second\n", 7);
+    ::dup2(savedStdout, STDOUT_FILENO);
+    ::close(savedStdout);
+    QVERIFY(started);
+    QFile contents(log.fileName());
+    QVERIFY(contents.open(QIODevice::ReadOnly));
+    QCOMPARE(contents.readAll(), QByteArray("first line\nsecond\n"));
 }
 
 QTEST_GUILESS_MAIN(GstAudioCaptureTest)
