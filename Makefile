@@ -5,7 +5,7 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURMURO_BUILD_TESTS=OFF
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURMURO_BUILD_TESTS=OFF -DMURMURO_BUILD_BENCH=OFF
 	cmake --build build --parallel
 
 run: build
