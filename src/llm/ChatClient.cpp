@@ -4,6 +4,7 @@
 #include "core/WebRequest.h"
 #include "llm/ChatReply.h"
 
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
@@ -32,8 +33,17 @@ QNetworkRequest chatRequest(const QUrl& url, std::chrono::milliseconds transferT
 } // namespace
 
 ChatClient::ChatClient(std::chrono::milliseconds transferTimeout)
-    : m_transferTimeout(transferTimeout) {
-    m_network.setAutoDeleteReplies(true);
+    : m_transferTimeout(transferTimeout) {}
+
+ChatClient::~ChatClient() = default;
+
+QNetworkAccessManager& ChatClient::network() {
+    // Made for the first request: an idle program that has not dictated yet does not carry it.
+    if (!m_network) {
+        m_network = std::make_unique<QNetworkAccessManager>();
+        m_network->setAutoDeleteReplies(true);
+    }
+    return *m_network;
 }
 
 void ChatClient::rewriteTranscript(const QString& transcript, const QString& systemPrompt,
@@ -45,7 +55,7 @@ void ChatClient::rewriteTranscript(const QString& transcript, const QString& sys
     }
 
     QNetworkReply* reply =
-        m_network.post(chatRequest(url, m_transferTimeout), chatRequestBody(model, systemPrompt, transcript));
+        network().post(chatRequest(url, m_transferTimeout), chatRequestBody(model, systemPrompt, transcript));
 
     // The finished handler below has the reply as its context, so an abandoned exchange is reported once.
     abandonOversizedReply(*reply, [done] {

@@ -3,9 +3,10 @@
 #include "core/Stages.h"
 #include "core/WebRequest.h"
 
-#include <QNetworkAccessManager>
-
 #include <chrono>
+#include <memory>
+
+class QNetworkAccessManager;
 
 /// Rewrites a transcript with one non-streaming request to an Ollama server's "/api/chat" endpoint and
 /// cleans bold and underline markup from the reply. Runs on the main thread without blocking it.
@@ -17,12 +18,15 @@ public:
 
     /// transferTimeout: how long the exchange may go without any data before it fails.
     explicit ChatClient(std::chrono::milliseconds transferTimeout = defaultTransferTimeout);
+    ~ChatClient() override;
 
     /// Only an http or https address with a host is contacted; any other ends with no result and no log.
     void rewriteTranscript(const QString& transcript, const QString& systemPrompt, const QString& host,
                            const QString& model, TextResultHandler done) override;
 
 private:
-    QNetworkAccessManager m_network;
+    QNetworkAccessManager& network();
+
+    std::unique_ptr<QNetworkAccessManager> m_network;
     std::chrono::milliseconds m_transferTimeout;
 };
