@@ -5,7 +5,7 @@
 // Run: build/bench/bench_transcription_server   (needs gst-launch-1.0; no display, no sound, no network)
 
 #include "fakes/FakeHttpServer.h"
-#include "platform/linux/TranscriptionServerRecognition.h"
+#include "speech/server/TranscriptionServerRecognition.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         std::optional<QString> text;
         QElapsedTimer timer;
         timer.start();
-        recognizer->recognizeFile(path, [&](const RecognitionUpdate& update) {
+        recognizer->recognizeFile(path, [&](const RecognitionResult& update) {
             text = update.text;
             loop.quit();
         });

@@ -1,6 +1,6 @@
 #include "llm/ChatReply.h"
 
-#include "core/Log.h"
+#include "log/Log.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,7 +26,7 @@ std::optional<QString> chatReplyText(const QByteArray& body) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        logLine(parseError.errorString());
+        qCWarning(lcChat).noquote() << parseError.errorString();
         return std::nullopt;
     }
     if (!document.isObject()) {

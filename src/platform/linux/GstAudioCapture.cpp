@@ -1,5 +1,6 @@
 #include "platform/linux/GstAudioCapture.h"
 
+#include "log/Log.h"
 #include "platform/linux/GstRecordingSession.h"
 
 #include <vector>
@@ -147,13 +148,17 @@ GstElement* GstAudioCapture::createSource(const QString& deviceId) const {
 }
 
 std::unique_ptr<CaptureSession> GstAudioCapture::startRecording(const QString& deviceId, const QString& url,
-                                                                FinishHandler onFinish) {
+                                                                FinishHandler onFinish,
+                                                                LevelHandler onLevels) {
     GstElement* source = createSource(deviceId);
     if (!source) {
+        qCWarning(lcAudio).noquote() << QStringLiteral(
+            "No microphone found: the sound server lists no input device.");
         return nullptr;
     }
-    auto session = std::make_unique<GstRecordingSession>(std::move(onFinish));
-    if (!session->start(source, url)) {
+    auto session = std::make_unique<GstRecordingSession>(std::move(onFinish), std::move(onLevels));
+    if (const std::optional<QString> error = session->start(source, url)) {
+        qCWarning(lcAudio).noquote() << QStringLiteral("The recording could not start: ") + *error;
         return nullptr;
     }
     return session;

@@ -1,7 +1,9 @@
 #include "platform/linux/X11HotkeyService.h"
 
+#include "log/Log.h"
 #include "platform/VirtualKeyCodes.h"
 #include "platform/linux/X11HotkeyKeysyms.h"
+#include "platform/linux/XcbSupport.h"
 
 #include <QGuiApplication>
 
@@ -13,13 +15,6 @@
 #include <cstdlib>
 
 namespace {
-
-template <typename T>
-struct FreeDeleter {
-    void operator()(T* pointer) const { std::free(pointer); }
-};
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter<T>>;
 
 struct KeySymbolsDeleter {
     void operator()(xcb_key_symbols_t* symbols) const { xcb_key_symbols_free(symbols); }
@@ -93,14 +88,23 @@ void X11HotkeyService::installHandler(std::function<void()> onPressed) {
 
 std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 keyCode, quint32 modifiers) {
     const auto keysym = keyCode <= 0xFFFF ? x11HotkeyKeysymOf(static_cast<quint16>(keyCode)) : std::nullopt;
-    if (!keysym)
+    if (!keysym) {
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey's key code %1 names no key.").arg(keyCode);
         return nullptr;
+    }
     const KeySymbols symbols(xcb_key_symbols_alloc(m_connection));
-    if (!symbols)
+    if (!symbols) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The keyboard map could not be read; no hotkey.");
         return nullptr;
+    }
     const Combination combination{keycodeOf(symbols.get(), *keysym), xModifiers(modifiers)};
-    if (combination.keycode == 0)
+    if (combination.keycode == 0) {
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey's key (keysym 0x%1) is not on the current keyboard; no hotkey.")
+                   .arg(*keysym, 0, 16);
         return nullptr;
+    }
 
     std::vector<uint16_t> lockVariants{0, XCB_MOD_MASK_LOCK};
     if (const uint16_t numLock = numLockModifier(); numLock != 0) {
@@ -123,6 +127,8 @@ std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 key
     }
     if (refused) {
         ungrab(combination, lockVariants);
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey is held by another program; the X server refused it.");
         return nullptr;
     }
     m_grabbed.push_back(combination);

@@ -1,6 +1,6 @@
-#include "platform/linux/WaveFile.h"
+#include "speech/server/WaveFile.h"
 
-#include "platform/linux/AudioFileDecoder.h"
+#include "speech/AudioFileDecoder.h"
 
 #include <QtEndian>
 

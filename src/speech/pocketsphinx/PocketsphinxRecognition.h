@@ -1,10 +1,8 @@
 #pragma once
 
-#include "platform/SpeechRecognition.h"
-#include "platform/linux/PocketsphinxDecoder.h"
-
-#include <QObject>
-#include <QThreadPool>
+#include "speech/RecognitionJobs.h"
+#include "speech/SpeechRecognition.h"
+#include "speech/pocketsphinx/PocketsphinxDecoder.h"
 
 #include <chrono>
 
@@ -26,7 +24,5 @@ public:
 private:
     PocketsphinxModelPaths m_paths;
     std::chrono::milliseconds m_extraTime;
-    QObject m_mainThread;
-    // Declared last so that it is destroyed first, waiting for the workers, while m_mainThread still exists.
-    QThreadPool m_workers;
+    RecognitionThreads m_threads;
 };

@@ -1,4 +1,4 @@
-#include "platform/linux/PocketsphinxDecoder.h"
+#include "speech/pocketsphinx/PocketsphinxDecoder.h"
 
 #include <err.h>
 #include <pocketsphinx.h>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/SpeechRecognition.h"
+#include "speech/RecognitionJobs.h"
+#include "speech/SpeechRecognition.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -11,13 +12,11 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QObject;
-class QThreadPool;
 
 /// A recogniser that has a transcription server do the work, in one language.
 ///
 /// Recognition decodes the file into a 16 kHz mono WAV on a worker, then posts it from the thread of
-/// mainThread as a multipart form and reports the reply's "text" as the final result, or one error.
+/// main thread as a multipart form and reports the reply's "text", or why there is none.
 class TranscriptionServerRecognizer : public SpeechRecognizer {
 public:
     struct Server {
@@ -26,10 +25,10 @@ public:
         std::chrono::milliseconds answerTimeout;
     };
 
-    /// language is the code the server knows the language by. network, workers and mainThread must outlive
-    /// the recogniser.
+    /// language is the code the server knows the language by. network and threads must outlive the
+    /// recogniser.
     TranscriptionServerRecognizer(Server server, QString language, QNetworkAccessManager& network,
-                                  QThreadPool& workers, QObject& mainThread);
+                                  RecognitionThreads& threads);
     /// Abandons the exchanges still running.
     ~TranscriptionServerRecognizer() override;
 
@@ -38,14 +37,11 @@ public:
     void recognizeFile(const QString& url, ResultHandler handler) override;
 
 private:
-    void send(const QByteArray& wave, const std::weak_ptr<ResultHandler>& handler);
+    void send(const QByteArray& wave, const RecognitionJob& job);
 
     Server m_server;
     QString m_language;
     QNetworkAccessManager& m_network;
-    QThreadPool& m_workers;
-    QObject& m_mainThread;
-    // Work in progress holds these weakly: once the recogniser is gone, no handler runs and the work stops.
-    std::vector<std::shared_ptr<ResultHandler>> m_handlers;
+    RecognitionJobs m_jobs;
     std::vector<QPointer<QNetworkReply>> m_replies;
 };

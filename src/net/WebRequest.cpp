@@ -1,4 +1,4 @@
-#include "core/WebRequest.h"
+#include "net/WebRequest.h"
 
 #include <QNetworkReply>
 

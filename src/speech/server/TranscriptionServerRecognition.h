@@ -1,11 +1,10 @@
 #pragma once
 
-#include "platform/SpeechRecognition.h"
-#include "platform/linux/TranscriptionServerRecognizer.h"
+#include "speech/RecognitionJobs.h"
+#include "speech/SpeechRecognition.h"
+#include "speech/server/TranscriptionServerRecognizer.h"
 
 #include <QNetworkAccessManager>
-#include <QObject>
-#include <QThreadPool>
 
 /// Speech recognition by an OpenAI-compatible transcription server (whisper.cpp's server, faster-whisper
 /// servers, LocalAI): each recording goes to "<server>/v1/audio/transcriptions" as a WAV file. It supports
@@ -29,7 +28,5 @@ public:
 private:
     TranscriptionServerRecognizer::Server m_server;
     QNetworkAccessManager m_network;
-    QObject m_mainThread;
-    // Declared last so that it is destroyed first, waiting for the workers, while m_mainThread still exists.
-    QThreadPool m_workers;
+    RecognitionThreads m_threads;
 };

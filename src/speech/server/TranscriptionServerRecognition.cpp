@@ -1,6 +1,6 @@
-#include "platform/linux/TranscriptionServerRecognition.h"
+#include "speech/server/TranscriptionServerRecognition.h"
 
-#include "platform/linux/WhisperLanguages.h"
+#include "speech/WhisperLanguages.h"
 
 #include <QUrl>
 
@@ -36,6 +36,5 @@ TranscriptionServerRecognition::createRecognizer(const QString& localeIdentifier
     if (!language) {
         return nullptr;
     }
-    return std::make_unique<TranscriptionServerRecognizer>(m_server, *language, m_network, m_workers,
-                                                           m_mainThread);
+    return std::make_unique<TranscriptionServerRecognizer>(m_server, *language, m_network, m_threads);
 }

@@ -1,11 +1,10 @@
-#include "platform/linux/AudioFileDecoder.h"
+#include "speech/AudioFileDecoder.h"
+
+#include "platform/linux/GstSupport.h"
 
 #include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 
 #include <QUrl>
-
-#include <memory>
 
 namespace {
 
@@ -13,35 +12,9 @@ namespace {
 // waited for good would never return on a file that is not audio: the pipeline stops before any sample.
 constexpr GstClockTime pullTimeout = 100 * GST_MSECOND;
 
-struct PipelineDeleter {
-    void operator()(GstElement* pipeline) const {
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        gst_object_unref(pipeline);
-    }
-};
-struct ObjectDeleter {
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
-struct MessageDeleter {
-    void operator()(GstMessage* message) const { gst_message_unref(message); }
-};
-struct SampleDeleter {
-    void operator()(GstSample* sample) const { gst_sample_unref(sample); }
-};
-
-using Pipeline = std::unique_ptr<GstElement, PipelineDeleter>;
-
-QString errorDescription(GstMessage* message) {
+GstPipelinePtr buildPipeline(const QString& path) {
     GError* error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    const QString description = error ? QString::fromUtf8(error->message) : QStringLiteral("decoding failed");
-    g_clear_error(&error);
-    return description;
-}
-
-Pipeline buildPipeline(const QString& path) {
-    GError* error = nullptr;
-    Pipeline pipeline(
+    GstPipelinePtr pipeline(
         gst_parse_launch("filesrc name=source ! decodebin ! audioconvert ! audioresample "
                          "! appsink name=sink sync=false max-buffers=64 "
                          "caps=\"audio/x-raw,format=S16LE,rate=16000,channels=1,layout=interleaved\"",
@@ -50,7 +23,7 @@ Pipeline buildPipeline(const QString& path) {
         g_clear_error(&error);
         return nullptr;
     }
-    std::unique_ptr<GstElement, ObjectDeleter> source(gst_bin_get_by_name(GST_BIN(pipeline.get()), "source"));
+    GstObjectPtr<GstElement> source(gst_bin_get_by_name(GST_BIN(pipeline.get()), "source"));
     if (!source) {
         return nullptr;
     }
@@ -79,28 +52,26 @@ std::optional<QString> decodeAudioFile(const QString& path, const SampleConsumer
                                        const std::function<bool()>& shouldContinue) {
     gst_init(nullptr, nullptr);
 
-    Pipeline pipeline = buildPipeline(path);
+    GstPipelinePtr pipeline = buildPipeline(path);
     if (!pipeline) {
         return QStringLiteral("the audio decoder could not be built");
     }
-    std::unique_ptr<GstElement, ObjectDeleter> sinkElement(
-        gst_bin_get_by_name(GST_BIN(pipeline.get()), "sink"));
-    std::unique_ptr<GstBus, ObjectDeleter> bus(gst_element_get_bus(pipeline.get()));
+    GstObjectPtr<GstElement> sinkElement(gst_bin_get_by_name(GST_BIN(pipeline.get()), "sink"));
+    GstObjectPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
     auto* sink = GST_APP_SINK(sinkElement.get());
 
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        std::unique_ptr<GstMessage, MessageDeleter> message(
-            gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
-        return message ? errorDescription(message.get()) : QStringLiteral("the file could not be opened");
+        GstMessagePtr message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
+        return message ? gstErrorText(message.get(), QStringLiteral("decoding failed"))
+                       : QStringLiteral("the file could not be opened");
     }
 
     while (shouldContinue()) {
-        std::unique_ptr<GstMessage, MessageDeleter> message(
-            gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
+        GstMessagePtr message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
         if (message) {
-            return errorDescription(message.get());
+            return gstErrorText(message.get(), QStringLiteral("decoding failed"));
         }
-        std::unique_ptr<GstSample, SampleDeleter> sample(gst_app_sink_try_pull_sample(sink, pullTimeout));
+        GstSamplePtr sample(gst_app_sink_try_pull_sample(sink, pullTimeout));
         if (sample) {
             consumeSample(sample.get(), consume);
         } else if (gst_app_sink_is_eos(sink)) {

@@ -1,4 +1,4 @@
-#include "platform/linux/WhisperLanguages.h"
+#include "speech/WhisperLanguages.h"
 
 #include <QSet>
 

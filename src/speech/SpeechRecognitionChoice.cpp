@@ -1,8 +1,8 @@
-#include "platform/linux/SpeechRecognitionChoice.h"
+#include "speech/SpeechRecognitionChoice.h"
 
-#include "core/WebRequest.h"
-#include "platform/linux/PocketsphinxRecognition.h"
-#include "platform/linux/TranscriptionServerRecognition.h"
+#include "net/WebRequest.h"
+#include "speech/pocketsphinx/PocketsphinxRecognition.h"
+#include "speech/server/TranscriptionServerRecognition.h"
 
 #include <QUrl>
 

@@ -6,30 +6,31 @@
 #include <memory>
 #include <optional>
 
-/// One call of a recogniser's result handler: a result, an error, or both.
-struct RecognitionUpdate {
-    std::optional<QString> text; ///< The best transcription so far, formatted.
-    bool isFinal = false;        ///< Whether text is the last result.
-    std::optional<QString> error;
+/// What a recogniser made of a recording: the text, possibly empty, or why there is none.
+struct RecognitionResult {
+    std::optional<QString> text;
+    QString error;
+
+    static RecognitionResult transcript(const QString& text) { return {text, {}}; }
+    static RecognitionResult failure(const QString& error) { return {std::nullopt, error}; }
 };
 
 /// A speech recogniser for one locale.
 class SpeechRecognizer {
 public:
-    using ResultHandler = std::function<void(const RecognitionUpdate&)>;
+    using ResultHandler = std::function<void(const RecognitionResult&)>;
 
     virtual ~SpeechRecognizer() = default;
 
     /// Whether the recogniser can be used right now.
     virtual bool isAvailable() const = 0;
 
-    /// Recognises the whole audio file. The handler runs on the main thread, zero or more times with a
-    /// partial result and then once with a final result or an error, unless the recogniser is destroyed
-    /// first.
+    /// Recognises the whole audio file. The handler runs once, on the main thread, unless the recogniser is
+    /// destroyed first.
     virtual void recognizeFile(const QString& url, ResultHandler handler) = 0;
 };
 
-/// The platform's speech recognition service.
+/// A speech recognition engine.
 class SpeechRecognition {
 public:
     enum class AuthorizationStatus { notDetermined = 0, denied = 1, restricted = 2, authorized = 3 };

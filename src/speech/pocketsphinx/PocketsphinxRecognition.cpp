@@ -1,6 +1,6 @@
-#include "platform/linux/PocketsphinxRecognition.h"
+#include "speech/pocketsphinx/PocketsphinxRecognition.h"
 
-#include "platform/linux/PocketsphinxRecognizer.h"
+#include "speech/pocketsphinx/PocketsphinxRecognizer.h"
 
 PocketsphinxRecognition::PocketsphinxRecognition(PocketsphinxModelPaths paths,
                                                  std::chrono::milliseconds extraTime)
@@ -17,5 +17,5 @@ std::unique_ptr<SpeechRecognizer> PocketsphinxRecognition::createRecognizer(cons
     if (localeIdentifier != QLatin1String("en-US") && localeIdentifier != QLatin1String("en_US")) {
         return nullptr;
     }
-    return std::make_unique<PocketsphinxRecognizer>(m_paths, m_workers, m_mainThread, m_extraTime);
+    return std::make_unique<PocketsphinxRecognizer>(m_paths, m_threads, m_extraTime);
 }
