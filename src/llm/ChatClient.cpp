@@ -50,6 +50,8 @@ void ChatClient::rewriteTranscript(const QString& transcript, const QString& sys
                                    const QString& host, const QString& model, TextResultHandler done) {
     const QUrl url(host + QStringLiteral("/api/chat"), QUrl::StrictMode);
     if (!isWebServerUrl(url)) {
+        // Silent on the standard output, like a reply of the wrong shape; the cause is in the debug output.
+        qCDebug(lcChat).noquote() << QStringLiteral("Not an http(s) address with a host: ") + host;
         done(std::nullopt);
         return;
     }

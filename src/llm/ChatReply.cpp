@@ -29,15 +29,20 @@ std::optional<QString> chatReplyText(const QByteArray& body) {
         qCWarning(lcChat).noquote() << parseError.errorString();
         return std::nullopt;
     }
+    // A reply of the wrong shape ends the dictation without a line on the standard output; the cause is
+    // there for whoever turns on this category's debug output.
     if (!document.isObject()) {
+        qCDebug(lcChat) << "The chat server's reply is not a JSON object.";
         return std::nullopt;
     }
     const QJsonValue message = document.object().value(QStringLiteral("message"));
     if (!message.isObject()) {
+        qCDebug(lcChat) << "The chat server's reply has no \"message\" object.";
         return std::nullopt;
     }
     const QJsonValue content = message.toObject().value(QStringLiteral("content"));
     if (!content.isString()) {
+        qCDebug(lcChat) << "The chat server's reply has no \"content\" text.";
         return std::nullopt;
     }
     return cleanChatReply(content.toString());

@@ -1,4 +1,6 @@
 #include "platform/linux/XTestKeyboardEvents.h"
+
+#include "log/Log.h"
 #include "platform/linux/XcbSupport.h"
 
 #include <xcb/xtest.h>
@@ -185,6 +187,8 @@ bool XTestKeyboardEvents::activeWindowIsTerminal() const {
 void XTestKeyboardEvents::typePaste() {
     const XcbReply<xcb_get_modifier_mapping_reply_t> mapping = modifierMapping(m_connection);
     if (!mapping) {
+        qCWarning(lcOutput).noquote()
+            << QStringLiteral("No paste: the X server did not send its modifier map.");
         return;
     }
     const std::optional<xcb_keycode_t> control = firstKeyOfModifier(*mapping, controlRow);
@@ -192,12 +196,13 @@ void XTestKeyboardEvents::typePaste() {
     const std::optional<xcb_keycode_t> v = keycodeFor(m_connection, keysymLowercaseV);
     const bool withShift = activeWindowIsTerminal();
     if (!control || !v || (withShift && !shift)) {
+        qCWarning(lcOutput).noquote()
+            << QStringLiteral("No paste: the keyboard map has no key for Control, Shift or V.");
         return;
     }
 
     SyntheticKeys keys(m_connection);
-    if (!keys.press(*control) || (withShift && !keys.press(*shift))) {
-        return;
+    if (!keys.press(*control) || (withShift && !keys.press(*shift)) || !keys.press(*v)) {
+        qCWarning(lcOutput).noquote() << QStringLiteral("No paste: the X server refused a synthetic key.");
     }
-    keys.press(*v);
 }
