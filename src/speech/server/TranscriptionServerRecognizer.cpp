@@ -2,27 +2,16 @@
 
 #include "net/WebRequest.h"
 #include "speech/AudioFileDecoder.h"
+#include "speech/server/TranscriptionReply.h"
 #include "speech/server/WaveFile.h"
 
 #include <QHttpMultiPart>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 #include <algorithm>
 
 namespace {
-
-// Servers put Whisper's spacing around the text, such as a leading blank or a closing newline.
-RecognitionResult transcription(const QByteArray& body) {
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    const QJsonValue text = document.object().value(QLatin1String("text"));
-    if (!text.isString()) {
-        return RecognitionResult::failure(QStringLiteral("the transcription server's reply holds no text"));
-    }
-    return RecognitionResult::transcript(text.toString().trimmed());
-}
 
 QHttpPart formField(const QByteArray& disposition, const QByteArray& value) {
     QHttpPart part;
@@ -100,6 +89,6 @@ void TranscriptionServerRecognizer::send(const QByteArray& wave, const Recogniti
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, job] {
         job.report(webExchangeFailed(*reply) ? RecognitionResult::failure(reply->errorString())
-                                             : transcription(reply->readAll()));
+                                             : transcriptionReply(reply->readAll()));
     });
 }
