@@ -2,6 +2,8 @@
 
 #include <QTcpSocket>
 
+#include <utility>
+
 QList<QByteArray> FakeHttpServer::Request::header(const QByteArray& name) const {
     QList<QByteArray> values;
     for (const auto& [key, value] : headers) {
@@ -69,8 +71,26 @@ void FakeHttpServer::readRequest(QTcpSocket* socket) {
     }
     m_requests.append(request);
     socket->setProperty("received", QByteArray());
-    socket->write(m_response.bytes);
-    if (!m_response.keepOpen) {
+    if (m_holding) {
+        m_held.append({socket, request});
+        return;
+    }
+    answer(socket, request);
+}
+
+void FakeHttpServer::release() {
+    m_holding = false;
+    for (const auto& [socket, request] : std::exchange(m_held, {})) {
+        if (socket) {
+            answer(socket, request);
+        }
+    }
+}
+
+void FakeHttpServer::answer(QTcpSocket* socket, const Request& request) {
+    const Response response = m_respond ? m_respond(request) : m_response;
+    socket->write(response.bytes);
+    if (!response.keepOpen) {
         socket->disconnectFromHost();
     }
 }

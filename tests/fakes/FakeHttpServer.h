@@ -4,7 +4,10 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QPointer>
 #include <QTcpServer>
+
+#include <functional>
 
 class QTcpSocket;
 
@@ -46,15 +49,26 @@ public:
     quint16 port() const { return m_server.serverPort(); }
 
     void setResponse(Response response) { m_response = std::move(response); }
+    /// Answers each request with what respond makes of it instead; an empty function restores the response.
+    void setResponder(std::function<Response(const Request&)> respond) { m_respond = std::move(respond); }
+
+    /// From now on requests are recorded as they arrive but answered only by release().
+    void hold() { m_holding = true; }
+    /// Answers the requests held so far and stops holding.
+    void release();
 
     int connections() const { return m_connections; }
     const QList<Request>& requests() const { return m_requests; }
 
 private:
     void readRequest(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const Request& request);
 
     QTcpServer m_server;
     Response m_response;
+    std::function<Response(const Request&)> m_respond;
+    bool m_holding = false;
+    QList<QPair<QPointer<QTcpSocket>, Request>> m_held;
     int m_connections = 0;
     QList<Request> m_requests;
 };
