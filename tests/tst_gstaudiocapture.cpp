@@ -1,6 +1,6 @@
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "core/SessionController.h"
 #include "fakes/NullStages.h"
 #include "fakes/OverlayStateSpy.h"

@@ -1,5 +1,5 @@
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "fakes/DeliveryFakes.h"
 #include "output/PasteDeliverer.h"
 #include "platform/null/NullPlatform.h"

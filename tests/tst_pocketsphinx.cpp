@@ -1,7 +1,7 @@
 #include "core/AppState.h"
 #include "fakes/RecognitionReport.h"
 #include "fakes/SpokenRecording.h"
-#include "platform/linux/PocketsphinxRecognition.h"
+#include "speech/pocketsphinx/PocketsphinxRecognition.h"
 #include "platform/null/NullPlatform.h"
 #include "speech/SpeechTranscriber.h"
 

@@ -2,7 +2,7 @@
 #include "audio/RecordingFile.h"
 #include "audio/VolumeLevel.h"
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "fakes/FakeAudioCapture.h"
 #include "fakes/OverlayStateSpy.h"
 

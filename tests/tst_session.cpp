@@ -1,5 +1,5 @@
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "core/Prompts.h"
 #include "core/SessionController.h"
 #include "fakes/FakePlatform.h"

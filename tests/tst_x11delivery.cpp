@@ -1,5 +1,5 @@
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "output/PasteDeliverer.h"
 #include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/QClipboardPasteboard.h"

@@ -2,7 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/OverlayWindow.h"
+#include "overlay/OverlayWindow.h"
 #include "platform/Workspace.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SpeechRecognition.h"
+#include "speech/SpeechRecognition.h"
 
 #include <QCoreApplication>
 #include <QTest>
