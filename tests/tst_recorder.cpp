@@ -1,154 +1,133 @@
 #include "audio/MicrophoneRecorder.h"
 #include "audio/RecordingFile.h"
 #include "audio/VolumeLevel.h"
-#include "core/AppState.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/TestAppState.h"
 #include "log/Log.h"
-#include "fakes/FakeAudioCapture.h"
-#include "fakes/OverlayStateSpy.h"
 
 #include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 #include <limits>
 #include <thread>
 
-struct DelegateSpy : RecordingDelegate {
+/// Writes what it hears into the capture's journal, so that the order of release and report shows.
+struct JournalDelegate : RecordingDelegate {
+    explicit JournalDelegate(QStringList& journal)
+        : journal(journal) {}
     void recordingDidFinish(const QString& url, const std::optional<QString>& error) override {
-        reports << url + QStringLiteral(" ") + error.value_or(QStringLiteral("done"));
-        offMainThread = offMainThread || QThread::currentThread() != QCoreApplication::instance()->thread();
+        const bool onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        journal << QStringLiteral("finished %1 %2%3")
+                       .arg(url, error.value_or("done"), onMainThread ? "" : " off the main thread");
     }
-    QStringList reports;
-    bool offMainThread = false;
+    QStringList& journal;
 };
 
 class RecorderTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void levelFollowsPowerLinearly();
-    void startStepsRunInOrder();
-    void meterReadsOnlyTheFirstChannelWhileRecording();
-    void finishReportReachesTheDelegateOnTheMainThreadLater();
-    void recordingLivesInThePrivateRuntimeDirectory();
-
-private:
-    QString recordingFile() const { return m_dir.filePath(QStringLiteral("murmo_recording.m4a")); }
-
-    QTemporaryDir m_dir;
-    QStringList m_events;
-    std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<TestAppState> m_app;
     std::unique_ptr<FakeAudioCapture> m_capture;
     std::unique_ptr<MicrophoneRecorder> m_recorder;
-    DelegateSpy m_delegate;
-};
+    std::unique_ptr<JournalDelegate> m_delegate;
+    const QString m_file = QStringLiteral("/run/user/murmo_recording.m4a");
+    const QString m_started = QStringLiteral("capture usb_mic into ") + m_file;
 
-void RecorderTest::init() {
-    m_events.clear();
-    m_delegate = DelegateSpy();
-    m_settings =
-        std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-    m_state = std::make_unique<AppState>(*m_settings, QStringLiteral("en_US"), [this](AppState&) {
-        return std::make_unique<OverlayStateSpy>(m_events);
-    });
-    connect(m_state.get(), &AppState::recordingStateChanged, this,
-            [this](RecordingState state) { m_events << QStringLiteral("state %1").arg(int(state)); });
-    m_capture = std::make_unique<FakeAudioCapture>(m_events);
-    m_recorder = std::make_unique<MicrophoneRecorder>(*m_state, *m_capture, recordingFile());
-    setLogSink([this](const QString& line) { m_events.append(QStringLiteral("log ") + line); });
-}
-
-void RecorderTest::cleanup() {
-    setLogSink({});
-    m_state.reset();
-    m_recorder.reset();
-}
-
-void RecorderTest::levelFollowsPowerLinearly() {
-    const float silence = -std::numeric_limits<float>::infinity();
-    const std::pair<float, float> decibelsToLevel[] = {{silence, 0}, {-80, 0}, {-25, 0.5}, {0, 1}, {6, 1}};
-    for (const auto& [decibels, level] : decibelsToLevel) {
-        QCOMPARE(volumeLevelForPower(decibels), level);
+private slots:
+    void init() {
+        m_app = std::make_unique<TestAppState>();
+        m_app->state.setSelectedMicrophoneID(QStringLiteral("usb_mic"));
+        m_capture = std::make_unique<FakeAudioCapture>();
+        m_recorder = std::make_unique<MicrophoneRecorder>(m_app->state, *m_capture, m_file);
+        m_delegate = std::make_unique<JournalDelegate>(m_capture->journal);
+        setLogSink([this](const QString& line) { m_capture->journal << QStringLiteral("log ") + line; });
     }
-}
 
-void RecorderTest::startStepsRunInOrder() {
-    m_state->setSelectedMicrophoneID(QStringLiteral("usb_mic"));
-    m_state->setVolumeLevel(0.7f);
-    const QString started = QStringLiteral("capture started usb_mic ") + recordingFile();
-    // Without an input device nothing changes.
-    m_capture->hasInput = false;
-    m_recorder->startRecording(m_delegate);
-    QCOMPARE(m_events, QStringList{started});
-    QVERIFY(!m_state->captureSession && !m_state->audioFileOutput && !m_state->volumeTimer);
-    QCOMPARE(m_state->volumeLevel(), 0.7f);
+    void cleanup() {
+        setLogSink({});
+        m_recorder.reset();
+    }
 
-    m_events.clear();
-    m_capture->hasInput = true;
-    const QString recording = QStringLiteral("state %1").arg(int(RecordingState::recording));
-    m_recorder->startRecording(m_delegate);
-    QCOMPARE(m_events,
-             (QStringList{started, recording, "overlay recording", "log [AppState] Recording started"}));
-    QCOMPARE(m_state->volumeLevel(), 0.0f);
+    void levelFollowsPowerLinearly() {
+        const float silence = -std::numeric_limits<float>::infinity();
+        for (const auto& [decibels, level] :
+             {std::pair{silence, 0.0f}, {-80.0f, 0.0f}, {-25.0f, 0.5f}, {6.0f, 1.0f}}) {
+            QCOMPARE(volumeLevelForPower(decibels), level);
+        }
+    }
 
-    // A second start stops the running capture first.
-    m_events.clear();
-    m_recorder->startRecording(m_delegate);
-    QCOMPARE(m_events.mid(0, 2), (QStringList{"session stopped", started}));
-    QCOMPARE(m_state->captureSession.get(), m_capture->lastSession);
-    QCOMPARE(m_state->audioFileOutput, m_capture->lastSession->fileOutput());
-    QVERIFY(m_state->volumeTimer && m_state->volumeTimer->isActive());
-    QCOMPARE(m_state->volumeTimer->interval(), 50);
-}
+    void startRecordsTheChosenDeviceOnlyWhenItOpens() {
+        m_app->state.setVolumeLevel(0.7f);
+        m_capture->hasInput = false;
+        m_recorder->startRecording(*m_delegate);
+        QCOMPARE(m_capture->journal, QStringList{m_started});
+        QCOMPARE(m_app->state.recordingState(), RecordingState::idle);
+        QCOMPARE(m_app->state.volumeLevel(), 0.7f);
 
-void RecorderTest::meterReadsOnlyTheFirstChannelWhileRecording() {
-    m_recorder->startRecording(m_delegate);
-    FakeAudioCapture::Session& session = *m_capture->lastSession;
-    // The timer's ticks read the meter by themselves.
-    session.levels = {-25.0f, 0.0f};
-    QTRY_COMPARE_WITH_TIMEOUT(m_state->volumeLevel(), 0.5f, 10000);
+        m_capture->hasInput = true;
+        m_recorder->startRecording(*m_delegate);
+        QCOMPARE(m_app->state.recordingState(), RecordingState::recording);
+        QCOMPARE(m_app->state.volumeLevel(), 0.0f);
+        // A second start lets the running capture go first.
+        m_recorder->startRecording(*m_delegate);
+        QCOMPARE(m_capture->journal,
+                 (QStringList{m_started, m_started, "log [AppState] Recording started", "capture released",
+                              m_started, "log [AppState] Recording started"}));
+    }
 
-    // No reading, no change: NaN (no samples yet), no channels, not recording, or no file output.
-    m_state->volumeTimer.reset();
-    session.levels = {std::numeric_limits<float>::quiet_NaN(), -10.0f};
-    m_recorder->updateVolumeLevel();
-    session.levels = {};
-    m_recorder->updateVolumeLevel();
-    session.levels = {0.0f};
-    m_state->setRecordingState(RecordingState::processing);
-    m_recorder->updateVolumeLevel();
-    m_state->setRecordingState(RecordingState::recording);
-    m_state->audioFileOutput = nullptr;
-    m_recorder->updateVolumeLevel();
-    QCOMPARE(m_state->volumeLevel(), 0.5f);
-}
+    void levelsDriveTheVolumeOnlyWhileRecording() {
+        m_recorder->startRecording(*m_delegate);
+        m_capture->levels({-25.0f, 0.0f}); // the first channel counts
+        QCOMPARE(m_app->state.volumeLevel(), 0.5f);
+        // No reading, no change: NaN (no samples yet) or no channels.
+        m_capture->levels({std::numeric_limits<float>::quiet_NaN(), -10.0f});
+        m_capture->levels({});
+        QCOMPARE(m_app->state.volumeLevel(), 0.5f);
 
-void RecorderTest::finishReportReachesTheDelegateOnTheMainThreadLater() {
-    m_recorder->startRecording(m_delegate);
-    std::thread([this] { m_capture->finish(recordingFile(), QStringLiteral("device unplugged")); }).join();
-    m_capture->finish(recordingFile(), std::nullopt);
-    QVERIFY(m_delegate.reports.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(m_delegate.reports,
-                              (QStringList{recordingFile() + " device unplugged", recordingFile() + " done"}),
-                              10000);
-    QVERIFY(!m_delegate.offMainThread);
-}
+        m_app->state.setRecordingState(RecordingState::processing);
+        m_recorder->stop();
+        QCOMPARE(m_app->state.volumeLevel(), 0.0f);
+        QCOMPARE(m_capture->journal.last(), QStringLiteral("stop recording"));
+        m_capture->levels({0.0f});
+        QCOMPARE(m_app->state.volumeLevel(), 0.0f);
+    }
 
-void RecorderTest::recordingLivesInThePrivateRuntimeDirectory() {
-    const QString runtime = m_dir.filePath(QStringLiteral("run"));
-    QVERIFY(QDir().mkdir(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const QString path = recordingFilePath();
-    qputenv("XDG_RUNTIME_DIR", saved);
-    QCOMPARE(path, runtime + QStringLiteral("/murmo_recording.m4a"));
-}
+    // The capture is let go before the delegate hears the outcome, which comes later on the main thread,
+    // wherever the capture reported it.
+    void finishReleasesTheCaptureThenReportsOnTheMainThread() {
+        m_recorder->startRecording(*m_delegate);
+        m_capture->journal.clear();
+        std::thread([this] { m_capture->finish(m_file, QStringLiteral("device unplugged")); }).join();
+        QVERIFY(m_capture->journal.isEmpty());
+        QTRY_COMPARE(m_capture->journal,
+                     (QStringList{"capture released", "finished " + m_file + " device unplugged"}));
+    }
+
+    void reportOfAReplacedCaptureIsDropped() {
+        m_recorder->startRecording(*m_delegate);
+        const AudioCapture::FinishHandler first = m_capture->finish;
+        m_recorder->startRecording(*m_delegate);
+        m_capture->journal.clear();
+        first(m_file, std::nullopt);
+        QTest::qWait(50);
+        QVERIFY(m_capture->journal.isEmpty());
+        QCOMPARE(m_app->state.recordingState(), RecordingState::recording);
+        m_capture->finish(m_file, std::nullopt);
+        QTRY_COMPARE(m_capture->journal, (QStringList{"capture released", "finished " + m_file + " done"}));
+    }
+
+    void recordingLivesInThePrivateRuntimeDirectory() {
+        const QString runtime = m_app->directory.filePath(QStringLiteral("run"));
+        QVERIFY(
+            QDir().mkdir(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        const QString path = recordingFilePath();
+        qputenv("XDG_RUNTIME_DIR", saved);
+        QCOMPARE(path, runtime + QStringLiteral("/murmo_recording.m4a"));
+    }
+};
 
 QTEST_GUILESS_MAIN(RecorderTest)
 #include "tst_recorder.moc"

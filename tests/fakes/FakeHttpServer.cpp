@@ -15,8 +15,7 @@ QList<QByteArray> FakeHttpServer::Request::header(const QByteArray& name) const 
 FakeHttpServer::Response FakeHttpServer::reply(const QByteArray& status, const QByteArray& body,
                                                const QByteArray& extraHeaders) {
     return {"HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body,
-            false};
+            "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body};
 }
 
 FakeHttpServer::Response FakeHttpServer::oversized(qint64 limit) {
@@ -25,13 +24,14 @@ FakeHttpServer::Response FakeHttpServer::oversized(qint64 limit) {
             true};
 }
 
-FakeHttpServer::FakeHttpServer(quint16 port, QObject* parent)
-    : QObject(parent)
-    , m_response(reply("200 OK", R"({"message":{"role":"assistant","content":"ok"}})")) {
-    m_server.listen(QHostAddress::LocalHost, port);
+FakeHttpServer::FakeHttpServer(quint16 port) {
+    if (!m_server.listen(QHostAddress::LocalHost, port)) {
+        qFatal("The fake HTTP server cannot listen on 127.0.0.1:%d: %s", port,
+               qPrintable(m_server.errorString()));
+    }
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            ++m_connections;
+            ++connections;
             socket->setParent(this);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -44,7 +44,7 @@ QString FakeHttpServer::address() const {
 }
 
 void FakeHttpServer::readRequest(QTcpSocket* socket) {
-    QByteArray received = socket->property("received").toByteArray() + socket->readAll();
+    const QByteArray received = socket->property("received").toByteArray() + socket->readAll();
     socket->setProperty("received", received);
     const qsizetype headEnd = received.indexOf("\r\n\r\n");
     if (headEnd < 0) {
@@ -53,24 +53,19 @@ void FakeHttpServer::readRequest(QTcpSocket* socket) {
     Request request;
     const QList<QByteArray> lines = received.left(headEnd).split('\n');
     request.requestLine = lines.first().trimmed();
-    qsizetype contentLength = 0;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        const QByteArray name = lines[i].left(colon).trimmed();
-        const QByteArray value = lines[i].mid(colon + 1).trimmed();
-        request.headers.append({name, value});
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-            contentLength = value.toLongLong();
-        }
+    for (const QByteArray& line : lines.mid(1)) {
+        const qsizetype colon = line.indexOf(':');
+        request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
+    const qsizetype contentLength = request.header("Content-Length").value(0).toLongLong();
     request.body = received.mid(headEnd + 4);
     if (request.body.size() < contentLength) {
         return;
     }
-    m_requests.append(request);
+    requests.append(request);
     socket->setProperty("received", QByteArray());
-    socket->write(m_response.bytes);
-    if (!m_response.keepOpen) {
+    socket->write(response.bytes);
+    if (!response.keepOpen) {
         socket->disconnectFromHost();
     }
 }

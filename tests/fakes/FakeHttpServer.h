@@ -8,8 +8,9 @@
 
 class QTcpSocket;
 
-/// A one-answer-per-connection HTTP server on 127.0.0.1 that records what it is sent and answers with a
-/// scripted response.
+/// An HTTP server on 127.0.0.1 that records each request and answers it with the scripted response, one
+/// request per connection. A port it cannot listen on ends the test at once: a test that went on could be
+/// talking to another server there.
 class FakeHttpServer : public QObject {
     Q_OBJECT
 
@@ -30,7 +31,7 @@ public:
         bool keepOpen = false;
     };
 
-    /// A complete response with the given status line tail (such as "200 OK"), body and extra header lines.
+    /// A complete response with the status (such as "200 OK"), body and extra header lines.
     static Response reply(const QByteArray& status, const QByteArray& body,
                           const QByteArray& extraHeaders = QByteArray());
 
@@ -38,23 +39,19 @@ public:
     /// only a client that counts the body as it arrives gets out before its timeout.
     static Response oversized(qint64 limit);
 
-    /// Listens on the given port of 127.0.0.1, or on any free one.
-    explicit FakeHttpServer(quint16 port = 0, QObject* parent = nullptr);
+    /// Listens on the port, or on any free one.
+    explicit FakeHttpServer(quint16 port = 0);
 
     /// "http://127.0.0.1:<port>", with no trailing slash.
     QString address() const;
     quint16 port() const { return m_server.serverPort(); }
 
-    void setResponse(Response response) { m_response = std::move(response); }
-
-    int connections() const { return m_connections; }
-    const QList<Request>& requests() const { return m_requests; }
+    Response response = reply("200 OK", "{}");
+    int connections = 0;
+    QList<Request> requests;
 
 private:
     void readRequest(QTcpSocket* socket);
 
     QTcpServer m_server;
-    Response m_response;
-    int m_connections = 0;
-    QList<Request> m_requests;
 };

@@ -4,18 +4,16 @@
 
 #include <QStringList>
 
-#include <memory>
-
-/// A recogniser whose results the test hands out by calling its handler.
+/// A recogniser whose result the test hands out by calling its handler.
 class FakeSpeechRecognizer : public SpeechRecognizer {
 public:
-    FakeSpeechRecognizer(QString locale, bool available, int& liveCount)
+    FakeSpeechRecognizer(QString locale, bool available, int& live)
         : locale(std::move(locale))
         , m_available(available)
-        , m_liveCount(liveCount) {
-        ++m_liveCount;
+        , m_live(live) {
+        ++m_live;
     }
-    ~FakeSpeechRecognizer() override { --m_liveCount; }
+    ~FakeSpeechRecognizer() override { --m_live; }
 
     bool isAvailable() const override { return m_available; }
     void recognizeFile(const QString& url, ResultHandler resultHandler) override {
@@ -29,16 +27,13 @@ public:
 
 private:
     bool m_available;
-    int& m_liveCount;
+    int& m_live;
 };
 
-/// Supports the locales it is told to; remembers every recogniser asked for and the last one made.
+/// Supports the locales it is told to; remembers every locale asked for and the last recogniser made.
 class FakeSpeechRecognition : public SpeechRecognition {
 public:
-    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override {
-        answer(AuthorizationStatus::authorized);
-    }
-
+    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override { answer(status); }
     std::unique_ptr<SpeechRecognizer> createRecognizer(const QString& localeIdentifier) override {
         requestedLocales << localeIdentifier;
         if (!supportedLocales.contains(localeIdentifier)) {
@@ -50,6 +45,7 @@ public:
         return recognizer;
     }
 
+    AuthorizationStatus status = AuthorizationStatus::authorized;
     QStringList supportedLocales{QStringLiteral("en-US")};
     QStringList unavailableLocales;
     QStringList requestedLocales;

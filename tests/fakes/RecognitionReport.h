@@ -6,28 +6,26 @@
 #include <QTest>
 #include <QThread>
 
-#include <memory>
-
-/// What a recogniser reported for one file: how often its handler ran, the last update, and on which thread.
+/// What a recogniser reported for one file: how often its handler ran, the last result, and on which thread.
 struct RecognitionReport {
     int calls = 0;
-    RecognitionUpdate update;
+    RecognitionResult result;
     bool onMainThread = false;
 };
 
 /// Starts recognising the file; the report fills in as the recogniser answers.
 inline std::shared_ptr<RecognitionReport> startRecognition(SpeechRecognizer& recognizer, const QString& url) {
     auto report = std::make_shared<RecognitionReport>();
-    recognizer.recognizeFile(url, [report](const RecognitionUpdate& update) {
+    recognizer.recognizeFile(url, [report](const RecognitionResult& result) {
         ++report->calls;
-        report->update = update;
+        report->result = result;
         report->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     });
     return report;
 }
 
-/// Recognises the file, waiting generously for an answer. The caller checks calls, so a missing answer fails
-/// there; a second answer would be queued behind the first by the time this returns.
+/// Recognises the file, waiting generously. The caller checks calls, so a missing answer fails there; a
+/// second answer would be queued behind the first by the time this returns.
 inline RecognitionReport recognizeOnce(SpeechRecognizer& recognizer, const QString& url) {
     const std::shared_ptr<RecognitionReport> report = startRecognition(recognizer, url);
     (void)QTest::qWaitFor([&] { return report->calls > 0; }, 90000);

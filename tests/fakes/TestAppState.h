@@ -1,18 +1,16 @@
 #pragma once
 
 #include "core/AppState.h"
-#include "platform/null/NullPlatform.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
 
-/// An AppState over a settings file of its own that disappears with it.
-class TestAppState {
-public:
-    TestAppState()
+/// An AppState as at a first launch, over a settings file of its own that goes away with it.
+struct TestAppState {
+    explicit TestAppState(AppState::OverlayFactory overlay = {},
+                          const QString& locale = QStringLiteral("en_US"))
         : settings(directory.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
-        , state(settings, QStringLiteral("en_US"),
-                [](AppState&) { return std::make_unique<NullOverlayWindow>(); }) {}
+        , state(settings, locale, std::move(overlay)) {}
 
     QTemporaryDir directory;
     QSettings settings;
