@@ -19,24 +19,13 @@ namespace {
 
 constexpr int patience = 30000;
 
-/// The duration in seconds and the audio format of a media file; nothing when GStreamer cannot read it.
-std::optional<std::pair<double, QString>> inspectMedia(const QString& path) {
+/// How long GStreamer finds the media file to play, in seconds; negative when it cannot read it.
+double mediaSeconds(const QString& path) {
     g_autoptr(GstDiscoverer) discoverer = gst_discoverer_new(20 * GST_SECOND, nullptr);
     g_autofree gchar* uri = gst_filename_to_uri(QFile::encodeName(path).constData(), nullptr);
     g_autoptr(GstDiscovererInfo) info = gst_discoverer_discover_uri(discoverer, uri, nullptr);
-    if (!info || gst_discoverer_info_get_result(info) != GST_DISCOVERER_OK) {
-        return std::nullopt;
-    }
-    GList* streams = gst_discoverer_info_get_audio_streams(info);
-    QString format;
-    if (streams) {
-        g_autoptr(GstCaps) caps =
-            gst_discoverer_stream_info_get_caps(GST_DISCOVERER_STREAM_INFO(streams->data));
-        g_autofree gchar* text = gst_caps_to_string(caps);
-        format = QString::fromUtf8(text);
-    }
-    gst_discoverer_stream_info_list_free(streams);
-    return std::pair{double(gst_discoverer_info_get_duration(info)) / GST_SECOND, format};
+    const bool read = info && gst_discoverer_info_get_result(info) == GST_DISCOVERER_OK;
+    return read ? double(gst_discoverer_info_get_duration(info)) / GST_SECOND : -1;
 }
 
 QString pactl(const QStringList& arguments) {
@@ -73,8 +62,7 @@ private slots:
     void initTestCase() {
         QVERIFY2(!qEnvironmentVariableIsEmpty("PULSE_SERVER"), "needs the test desktop's PulseAudio server");
         m_speech = m_dir.filePath(QStringLiteral("speech.wav"));
-        QCOMPARE(QProcess::execute("espeak-ng",
-                                   {"-w", m_speech, "Hello, this is a test of the recorder. One two"}),
+        QCOMPARE(QProcess::execute("espeak-ng", {"-w", m_speech, "Hello, this is a test of the recorder."}),
                  0);
         // An idle null sink hands its monitor audio in bursts of about two seconds; a steady low-latency
         // stream into it keeps the virtual microphone flowing in small pieces.
@@ -150,19 +138,19 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(m_d->transcriber.urls, QStringList{m_recording}, patience);
         QCOMPARE(m_log, QStringList{"[AppState] Recording started"});
-        const auto media = inspectMedia(m_recording);
-        QVERIFY(media);
-        QVERIFY2(
-            qAbs(media->first - recordedSeconds) <= 0.3,
-            qPrintable(QStringLiteral("%1 s in the file after %2 s").arg(media->first).arg(recordedSeconds)));
-        QVERIFY2(media->second.startsWith(QStringLiteral("audio/mpeg, mpegversion=(int)4")),
-                 qPrintable(media->second));
+        QVERIFY2(qAbs(mediaSeconds(m_recording) - recordedSeconds) <= 0.3,
+                 qPrintable(QStringLiteral("%1 s in the file after %2 s")
+                                .arg(mediaSeconds(m_recording))
+                                .arg(recordedSeconds)));
         QVERIFY(!QFileInfo(m_recording).isSymLink());
         QCOMPARE(QFileInfo(m_recording).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                            QFileDevice::ReadUser | QFileDevice::WriteUser);
         QFile recording(m_recording);
         QVERIFY(recording.open(QIODevice::ReadOnly));
-        QVERIFY(!recording.readAll().contains(QByteArray(64, 'X')));
+        const QByteArray contents = recording.readAll();
+        // AAC in an MP4 container, with nothing left of what lay there before.
+        QVERIFY(contents.mid(4, 4) == "ftyp" && contents.contains("mp4a") &&
+                !contents.contains(QByteArray(64, 'X')));
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray(100000, 'X'));
         QVERIFY(victim.remove());

@@ -1,13 +1,10 @@
-#include "fakes/RecognitionReport.h"
-#include "fakes/SpokenRecording.h"
-#include "fakes/TestAppState.h"
-#include "speech/SpeechTranscriber.h"
+#include "fakes/RealRecognition.h"
 #include "speech/pocketsphinx/PocketsphinxRecognition.h"
 
 #include <QFile>
 
-// The real engine on real files. Synthetic speech is recognised poorly, so only the presence of words is
-// checked here; how many are right is for the benchmark.
+// The real engine on real files; that speech becomes text is shown by the end-to-end test, how well by the
+// benchmark.
 class PocketsphinxTest : public QObject {
     Q_OBJECT
 
@@ -30,18 +27,6 @@ private slots:
         std::optional<SpeechRecognition::AuthorizationStatus> answer;
         speech.requestAuthorization([&answer](auto status) { answer = status; });
         QCOMPARE(answer, SpeechRecognition::AuthorizationStatus::authorized);
-    }
-
-    // Through the transcriber, with a locale pocketsphinx lacks, as a user with another language would.
-    void speechBecomesText() {
-        PocketsphinxRecognition speech;
-        TestAppState app({}, "xx-INVENTED");
-        SpeechTranscriber transcriber(app.state, speech);
-        std::optional<std::optional<QString>> transcript;
-        transcriber.transcribeAudio(QUrl::fromLocalFile(m_speech).toString(),
-                                    [&](const auto& text) { transcript = text; });
-        QTRY_VERIFY_WITH_TIMEOUT(transcript, 90000);
-        QVERIFY2(*transcript && !(*transcript)->trimmed().isEmpty(), "no words recognised");
     }
 
     void fileThatIsNotAudioGivesAnError() {

@@ -1,6 +1,5 @@
 #include "audio/MicrophoneRecorder.h"
 #include "audio/RecordingFile.h"
-#include "audio/VolumeLevel.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TestAppState.h"
 #include "log/Log.h"
@@ -47,14 +46,6 @@ private slots:
     void cleanup() {
         setLogSink({});
         m_recorder.reset();
-    }
-
-    void levelFollowsPowerLinearly() {
-        const float silence = -std::numeric_limits<float>::infinity();
-        for (const auto& [decibels, level] :
-             {std::pair{silence, 0.0f}, {-80.0f, 0.0f}, {-25.0f, 0.5f}, {6.0f, 1.0f}}) {
-            QCOMPARE(volumeLevelForPower(decibels), level);
-        }
     }
 
     void startRecordsTheChosenDeviceOnlyWhenItOpens() {

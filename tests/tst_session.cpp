@@ -3,10 +3,12 @@
 #include "log/Log.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTest>
 
 using namespace std::chrono_literals;
 
+// A dictation from the trigger to the clean-up, and the system prompt it sends.
 class TestSession : public QObject {
     Q_OBJECT
 
@@ -21,9 +23,8 @@ class TestSession : public QObject {
         m_d->controller->startDictation();
         QTRY_COMPARE(m_d->state.recordingState(), RecordingState::recording);
     }
-    /// Stops and has the recorder report the finished file, or an error.
-    void finishRecording(const std::optional<QString>& error = std::nullopt) {
-        m_d->controller->stopDictation();
+    /// Has the recorder report the file it finished, or an error.
+    void reportFinished(const std::optional<QString>& error = std::nullopt) {
         QVERIFY(QFile(recordingFile()).open(QIODevice::WriteOnly));
         m_d->controller->recordingDidFinish(recordingFile(), error);
     }
@@ -37,9 +38,37 @@ private slots:
 
     void cleanup() { setLogSink({}); }
 
+    // Every mode is found by its exact label only and has a prompt of its own (literal none), which leads
+    // the system prompt, followed by the guidelines and the banned words trimmed at the ends.
+    void modesAndTheirSystemPrompts() {
+        const QString guidelines = QString::fromUtf8(TextProcessingGuidelines);
+        const QString rule = QString::fromUtf8(BannedWordsRule);
+        QSet<QString> labels, prompts;
+        for (DictationMode mode : allModes()) {
+            labels << rawValue(mode);
+            QCOMPARE(modeFromRawValue(rawValue(mode)), std::optional(mode));
+            const std::optional<QString> prompt = promptTableEntry(mode);
+            QCOMPARE(prompt.has_value(), mode != DictationMode::literal);
+            if (prompt) {
+                prompts << *prompt;
+                QCOMPARE(composeSystemPrompt(mode, true, " delve \n"),
+                         *prompt + "\n\n" + guidelines + rule + "delve");
+            }
+        }
+        QCOMPARE(labels.size(), 13);
+        QCOMPARE(prompts.size(), 12);
+        for (const char* near : {"Smart", "smart \u2728", "Zero \u2699", ""}) {
+            QCOMPARE(modeFromRawValue(QString::fromUtf8(near)), std::nullopt);
+        }
+        QVERIFY(rule.startsWith(QStringLiteral("\n\nCRITICAL RULE: ")) && rule.endsWith(u' '));
+        const QString bare = *promptTableEntry(DictationMode::gonzo) + QStringLiteral("\n\n") + guidelines;
+        QCOMPARE(composeSystemPrompt(DictationMode::gonzo, false, AppState::defaultBannedWords), bare);
+        QCOMPARE(composeSystemPrompt(DictationMode::gonzo, true, QStringLiteral(" \n\t \u00A0\r\n ")), bare);
+        QCOMPARE(composeSystemPrompt(DictationMode::gonzo, true, "a,B ,\nc d"), bare + rule + "a,B ,\nc d");
+    }
+
     void hotkeyWalk() {
         QStringList journal;
-        m_d->workspace.frontmost = std::make_shared<FakeApplication>(journal, "Editor");
         // A start from the menu does not arm the guard: a press right after it stops the recording.
         m_d->clock.advance(600ms);
         startRecording();
@@ -57,8 +86,7 @@ private slots:
         QCOMPARE(m_d->state.lastHotkeyTime, m_d->clock.now());
 
         // A failed recording is logged and ends the dictation; its file is left alone.
-        QVERIFY(QFile(recordingFile()).open(QIODevice::WriteOnly));
-        m_d->controller->recordingDidFinish(recordingFile(), QStringLiteral("The device was unplugged."));
+        reportFinished(QStringLiteral("The device was unplugged."));
         QCOMPARE(m_log, QStringList{QStringLiteral("Recording error: The device was unplugged.")});
         QCOMPARE(m_d->state.recordingState(), RecordingState::idle);
         QVERIFY(QFile::exists(recordingFile()) && m_d->transcriber.urls.isEmpty());
@@ -77,7 +105,6 @@ private slots:
         m_d->clock.advance(1ms);
         pressHotkey();
         QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
-        QVERIFY(journal.isEmpty());
     }
 
     void nothingStartsWithoutMicrophoneOrInput() {
@@ -122,7 +149,8 @@ private slots:
         };
         m_d->state.setSelectedMode(literal ? DictationMode::literal : DictationMode::smart);
         startRecording();
-        finishRecording();
+        m_d->controller->stopDictation();
+        reportFinished();
         m_d->transcriber.answer(answer(transcript));
         const bool rewrites = !literal && !transcript.toString().isEmpty();
         QCOMPARE(m_d->rewriter.requests.size(), size_t(rewrites));
@@ -146,7 +174,8 @@ private slots:
         m_d->state.setOllamaHost(QStringLiteral("http://127.0.0.1:1111"));
         m_d->state.setModelName(QStringLiteral("first"));
         startRecording();
-        finishRecording();
+        m_d->controller->stopDictation();
+        reportFinished();
         // Changed while transcribing: mode, host and model no longer count, the banned words do.
         m_d->state.setSelectedMode(DictationMode::literal);
         m_d->state.setOllamaHost(QStringLiteral("http://127.0.0.1:2222"));

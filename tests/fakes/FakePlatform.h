@@ -12,57 +12,41 @@
 
 #include <QStringList>
 
-// One fake per platform service. Those whose order matters write their calls into a journal (a QStringList).
+// One fake per platform service. Those whose order matters write their calls into a journal.
 
 /// A clock that moves only when the test says so.
-class FakeClock : public Clock {
-public:
-    TimePoint now() const override { return m_now; }
-    void advance(std::chrono::milliseconds step) { m_now += step; }
-
-private:
-    TimePoint m_now = TimePoint{} + std::chrono::hours(1);
+struct FakeClock : Clock {
+    TimePoint now() const override { return time; }
+    void advance(std::chrono::milliseconds step) { time += step; }
+    TimePoint time = TimePoint{} + std::chrono::hours(1);
 };
 
 /// Answers every request at once.
-class FakeMicrophonePermission : public MicrophonePermission {
-public:
-    void requestAccess(std::function<void(bool)> answer) override {
-        ++requests;
-        answer(granted);
-    }
+struct FakeMicrophonePermission : MicrophonePermission {
+    void requestAccess(std::function<void(bool)> answer) override { answer(granted); }
     bool granted = true;
-    int requests = 0;
 };
 
-class FakeApplication : public RunningApplication {
-public:
+struct FakeApplication : RunningApplication {
     FakeApplication(QStringList& journal, std::optional<QString> name, bool terminated = false)
-        : m_journal(journal)
-        , m_name(std::move(name))
-        , m_terminated(terminated) {}
-    bool isTerminated() const override { return m_terminated; }
-    std::optional<QString> localizedName() const override { return m_name; }
-    void activate() override { m_journal << QStringLiteral("activate"); }
-
-private:
-    QStringList& m_journal;
-    std::optional<QString> m_name;
-    bool m_terminated;
+        : journal(journal)
+        , name(std::move(name))
+        , terminated(terminated) {}
+    bool isTerminated() const override { return terminated; }
+    std::optional<QString> localizedName() const override { return name; }
+    void activate() override { journal << QStringLiteral("activate"); }
+    QStringList& journal;
+    const std::optional<QString> name;
+    const bool terminated;
 };
 
-class FakeWorkspace : public Workspace {
-public:
+struct FakeWorkspace : Workspace {
     std::shared_ptr<RunningApplication> frontmostApplication() override { return frontmost; }
     std::shared_ptr<RunningApplication> frontmost;
 };
 
-/// The clipboard, the sound, the trust check and the keystroke, all into one journal.
-class FakeDeliveryServices : public Pasteboard,
-                             public SystemSound,
-                             public AccessibilityTrust,
-                             public KeyboardEvents {
-public:
+/// The clipboard, the sound, the trust check and the keystroke, in one journal.
+struct FakeDeliveryServices : Pasteboard, SystemSound, AccessibilityTrust, KeyboardEvents {
     void clearContents() override { journal << QStringLiteral("clear clipboard"); }
     void setString(const QString& text) override { journal << QStringLiteral("set clipboard ") + text; }
     void play(const QString& name) override { journal << QStringLiteral("play ") + name; }
@@ -71,27 +55,21 @@ public:
         return trusted;
     }
     void postPasteKeystroke() override { journal << QStringLiteral("paste keystroke"); }
-
     QStringList journal;
     bool trusted = true;
 };
 
-/// Microphones the test plugs in and out, and captures that run until told otherwise. The journal shows the
-/// start of each capture and the end of each session.
-class FakeAudioCapture : public AudioCapture {
-public:
-    class Session : public CaptureSession {
-    public:
+/// Microphones the test plugs in and out, and captures that run until told otherwise. The journal shows each
+/// start, stop and release of a capture.
+struct FakeAudioCapture : AudioCapture {
+    struct Session : CaptureSession {
         explicit Session(QStringList& journal)
-            : m_journal(journal) {}
-        ~Session() override { m_journal << QStringLiteral("capture released"); }
-        bool isRunning() const override { return running; }
-        void stopRunning() override { running = false; }
-        void stopRecording() override { m_journal << QStringLiteral("stop recording"); }
-        bool running = true;
-
-    private:
-        QStringList& m_journal;
+            : journal(journal) {}
+        ~Session() override { journal << QStringLiteral("capture released"); }
+        bool isRunning() const override { return true; }
+        void stopRunning() override {}
+        void stopRecording() override { journal << QStringLiteral("stop recording"); }
+        QStringList& journal;
     };
 
     QList<AudioInputDevice> inputDevices() const override {
@@ -108,13 +86,10 @@ public:
         levels = std::move(onLevels);
         return hasInput ? std::make_unique<Session>(journal) : nullptr;
     }
-
     /// Plugs in or removes devices and tells whoever listens, as the device monitor would.
     void replaceDevices(QList<AudioInputDevice> present) {
         devices = std::move(present);
-        if (devicesChanged) {
-            devicesChanged();
-        }
+        devicesChanged();
     }
 
     QStringList journal;
@@ -126,36 +101,30 @@ public:
     std::function<void()> devicesChanged;
 };
 
-/// Grants every combination unless refusing; press() is a press of the registered one.
-class FakeHotkeyService : public HotkeyService {
-public:
-    struct Combination {
-        quint32 keyCode;
-        quint32 modifiers;
-    };
-
-    void installHandler(std::function<void()> onPressed) override { handler = std::move(onPressed); }
-    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) override {
-        requests.append({keyCode, modifiers});
-        heldAtRequest.append(held.size());
-        return refusing ? nullptr : std::make_unique<Registration>(held, Combination{keyCode, modifiers});
-    }
-    void press() { handler(); }
-
-    std::function<void()> handler;
-    QList<Combination> requests;
-    QList<Combination> held;
-    /// How many registrations were still held when each request came.
-    QList<qsizetype> heldAtRequest;
-    bool refusing = false;
-
-private:
+/// Grants every combination, written "keyCode:modifiers" in hex, unless refusing; press() runs the handler.
+struct FakeHotkeyService : HotkeyService {
     struct Registration : HotkeyRegistration {
-        Registration(QList<Combination>& held, Combination combination)
-            : held(held) {
-            held.append(combination);
+        Registration(QStringList& held, QString combination)
+            : held(held)
+            , combination(std::move(combination)) {
+            held << this->combination;
         }
-        ~Registration() override { held.removeFirst(); }
-        QList<Combination>& held;
+        ~Registration() override { held.removeOne(combination); }
+        QStringList& held;
+        const QString combination;
     };
+
+    void installHandler(std::function<void()> onPressed) override { press = std::move(onPressed); }
+    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) override {
+        const QString combination = QStringLiteral("%1:%2").arg(keyCode, 0, 16).arg(modifiers, 0, 16);
+        requests << combination;
+        requestedWhileHolding = requestedWhileHolding || !held.isEmpty();
+        return refusing ? nullptr : std::make_unique<Registration>(held, combination);
+    }
+
+    std::function<void()> press;
+    QStringList requests;
+    QStringList held;
+    bool requestedWhileHolding = false;
+    bool refusing = false;
 };

@@ -3,8 +3,22 @@
 #include "speech/SpeechRecognition.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QTest>
 #include <QThread>
+
+// For tests of the real recognition engines.
+
+/// Speaks text with espeak-ng into a WAV file at wavePath and encodes that as AAC in an M4A file at m4aPath,
+/// like a recording. Returns whether both steps succeeded.
+inline bool makeSpokenRecording(const QString& text, const QString& wavePath, const QString& m4aPath) {
+    const QString encode =
+        QStringLiteral("-q filesrc location=%1 ! wavparse ! audioconvert ! audioresample ! "
+                       "avenc_aac ! mp4mux ! filesink location=%2");
+    return QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wavePath, text}) == 0 &&
+           QProcess::execute(QStringLiteral("gst-launch-1.0"), encode.arg(wavePath, m4aPath).split(u' ')) ==
+               0;
+}
 
 /// What a recogniser reported for one file: how often its handler ran, the last result, and on which thread.
 struct RecognitionReport {

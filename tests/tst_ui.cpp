@@ -1,16 +1,16 @@
-#include "fakes/FakePlatform.h"
-#include "fakes/TestAppState.h"
+#include "fakes/FakeStages.h"
 #include "ui/SettingsWindow.h"
+#include "ui/TrayMenu.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGraphicsOpacityEffect>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTest>
 
-class TestSettings : public QObject {
+// The tray menu and the Settings window, each acting on AppState and redrawn from it.
+class TestUi : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TestAppState> m_app;
@@ -40,17 +40,22 @@ private slots:
         m_window->present();
     }
 
-    void controlsFollowTheStateBothWays() {
+    void textsAndTogglesFollowTheStateBothWays() {
         auto* model = child<QLineEdit>("modelName");
         QTest::keyClicks(model, QStringLiteral("x"));
         QCOMPARE(m_app->state.modelName(), AppState::defaultModelName + QStringLiteral("x"));
         m_app->state.setModelName(QStringLiteral("llama3"));
         QCOMPARE(model->text(), QStringLiteral("llama3"));
-        auto* autoPaste = child<QCheckBox>("autoPaste");
-        autoPaste->click();
+        child<QCheckBox>("autoPaste")->click();
         QVERIFY(!m_app->state.autoPaste());
-        m_app->state.setAutoPaste(true);
-        QVERIFY(autoPaste->isChecked());
+        auto* bannedWords = child<QPlainTextEdit>("bannedWords");
+        bannedWords->setPlainText(QStringLiteral("delve, tapestry"));
+        QCOMPARE(stored("bannedWords"), QStringLiteral("delve, tapestry"));
+        child<QCheckBox>("bannedWordsEnabled")->click();
+        QCOMPARE(stored("isBannedWordsEnabled"), QStringLiteral("false"));
+        QVERIFY(!bannedWords->isEnabled()); // the words are kept, greyed out
+        m_app->state.setIsBannedWordsEnabled(true);
+        QVERIFY(bannedWords->isEnabled());
     }
 
     void microphonePickerStoresTheDeviceIdAndFollowsTheDevices() {
@@ -82,36 +87,45 @@ private slots:
         QCOMPARE(m_audio.listReads, readsBeforeOpening + 1);
     }
 
-    void languagePickerStoresTheLocale() {
-        auto* language = child<QComboBox>("language");
-        choose(language, QStringLiteral("German"));
-        QCOMPARE(stored("transcriptionLocale"), QStringLiteral("de-DE"));
-        choose(language, QStringLiteral("System Default (%1)").arg(QLocale::system().name()));
-        QCOMPARE(m_app->state.transcriptionLocale(), QLocale::system().name());
-        m_app->state.setTranscriptionLocale(QStringLiteral("fr_CA_unknown"));
-        QCOMPARE(language->currentIndex(), -1);
-        QCOMPARE(m_app->state.transcriptionLocale(), QStringLiteral("fr_CA_unknown"));
-        m_app->state.setTranscriptionLocale(QStringLiteral("en-GB"));
-        QCOMPARE(language->currentText(), QStringLiteral("English (UK)"));
-    }
-
-    void bannedWordsEditorGreysOutWhenTheFilterIsOff() {
-        auto* enabled = child<QCheckBox>("bannedWordsEnabled");
-        auto* editor = child<QPlainTextEdit>("bannedWords");
-        editor->setPlainText(QStringLiteral("delve, tapestry"));
-        QCOMPARE(stored("bannedWords"), QStringLiteral("delve, tapestry"));
-        const auto opacity = [&] {
-            return qobject_cast<QGraphicsOpacityEffect*>(editor->graphicsEffect())->opacity();
+    void trayMenuActsOnTheStateAndRedraws() {
+        FakeDictation d;
+        QStringList opened;
+        TrayMenu tray(d.state, *d.controller,
+                      TrayMenu::WindowActions{[&] { opened << "settings"; }, [&] { opened << "about"; },
+                                              [&] { opened << "quit"; }});
+        const auto item = [&tray](const QString& prefix) {
+            const QList<QAction*> actions = tray.menu().actions();
+            const auto found =
+                std::ranges::find_if(actions, [&](QAction* a) { return a->text().startsWith(prefix); });
+            return found == actions.end() ? nullptr : *found;
         };
-        enabled->click();
-        QCOMPARE(stored("isBannedWordsEnabled"), QStringLiteral("false"));
-        QVERIFY(!editor->isEnabled());
-        QCOMPARE(opacity(), 0.6);
-        enabled->click();
-        QVERIFY(editor->isEnabled());
-        QCOMPARE(opacity(), 1.0);
+        QCOMPARE(tray.trayIcon().toolTip(), QStringLiteral("\u2728"));
+        item(rawValue(DictationMode::zero))->trigger();
+        QCOMPARE(d.state.selectedMode(), DictationMode::zero);
+        QVERIFY(!item(rawValue(DictationMode::smart))->isChecked());
+        QVERIFY(item(rawValue(DictationMode::zero))->isChecked());
+        QCOMPARE(tray.trayIcon().toolTip(), QStringLiteral("\u2699\uFE0F")); // the whole emoji
+        item("Auto-Paste")->trigger();
+        QVERIFY(!d.state.autoPaste() && !item("Auto-Paste")->isChecked());
+        d.state.setHotkeyString(QStringLiteral("\u2303K"));
+        QCOMPARE(item("Start Recording")->text(), QStringLiteral("Start Recording  \u2303K"));
+
+        // The menu starts a dictation directly, not through the hotkey's repeat guard.
+        d.state.lastHotkeyTime = d.clock.now();
+        item("Start Recording")->trigger();
+        QTRY_COMPARE(d.recorder.starts, 1);
+        QCOMPARE(tray.trayIcon().toolTip(), QStringLiteral("\U0001F534"));
+        item("Stop & Process")->trigger();
+        QCOMPARE(d.state.recordingState(), RecordingState::processing);
+        QVERIFY(!item("Processing")->isEnabled());
+        QCOMPARE(tray.trayIcon().toolTip(), QStringLiteral("\u23F3"));
+
+        for (const char* window : {"Settings", "About", "Quit"}) {
+            item(window)->trigger();
+        }
+        QCOMPARE(opened, (QStringList{"settings", "about", "quit"}));
     }
 };
 
-QTEST_MAIN(TestSettings)
-#include "tst_settings.moc"
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
