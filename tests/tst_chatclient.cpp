@@ -110,13 +110,13 @@ private slots:
 
     void failuresAnswerNothingAndLogTheirCause_data() {
         QTest::addColumn<FakeHttpServer::Response>("response");
-        QTest::addColumn<QString>("log"); // "*": one line with the error's description, whatever its wording
-        QTest::newRow("refused") << FakeHttpServer::Response{} << "*";
+        QTest::addColumn<QString>("log");
+        QTest::newRow("refused") << FakeHttpServer::Response{} << "Connection refused";
         QTest::newRow("no answer") << FakeHttpServer::Response{{}, true} << "The request timed out.";
         QTest::newRow("oversized") << FakeHttpServer::oversized(ChatClient::maxReplySize)
                                    << "The chat server's reply exceeds 16 MiB";
         QTest::newRow("html error page")
-            << FakeHttpServer::reply("502 Bad Gateway", "<html>Bad Gateway</html>") << "*";
+            << FakeHttpServer::reply("502 Bad Gateway", "<html>Bad Gateway</html>") << "illegal value";
         QTest::newRow("error reply in JSON")
             << FakeHttpServer::reply("404 Not Found", R"({"error":"no model"})") << QString();
     }
@@ -132,13 +132,7 @@ private slots:
         ChatClient client(response.keepOpen && response.bytes.isEmpty() ? 300ms
                                                                         : ChatClient::defaultTransferTimeout);
         QCOMPARE(rewrite(client, address), QStringLiteral("nothing"));
-        if (log == u'*') {
-            QCOMPARE(m_log.size(), 1);
-            QVERIFY(!m_log.first().isEmpty() && !m_log.first().contains('\n') &&
-                    !m_log.first().startsWith('['));
-        } else {
-            QCOMPARE(m_log, log.isEmpty() ? QStringList() : QStringList{log});
-        }
+        QCOMPARE(m_log, log.isEmpty() ? QStringList() : QStringList{log});
     }
 
     void readsNoFileThroughTheAddress() {

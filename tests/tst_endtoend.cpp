@@ -21,13 +21,6 @@ const QString transcribed = QStringLiteral("[AppState] Transcription: ");
 const QString cleanedReply = QStringLiteral("Meet me at the station, Zoë.");
 const QString dispatching = QStringLiteral("[AppState] Dispatching Cmd+V...");
 
-QString pactl(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("pactl"), arguments);
-    process.waitForFinished(patience);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 } // namespace
 
 // A whole dictation through the real murmuro binary: the global hotkey pressed through XTest, speech played
@@ -42,7 +35,7 @@ class TestEndToEnd : public QObject {
     QProcess m_silence;
     std::unique_ptr<QProcess> m_murmuro;
     QStringList m_log;
-    std::unique_ptr<QLineEdit> m_target;
+    QLineEdit m_target;
     std::unique_ptr<FakeHttpServer> m_server;
 
     int logIndex(const QString& prefix) const {
@@ -71,9 +64,9 @@ class TestEndToEnd : public QObject {
             QProcess::execute("xdotool", {"search", "--onlyvisible", "--name", "About Murmuro"}) == 0,
             patience);
         QTest::qWait(300);
-        m_target->activateWindow();
-        m_target->raise();
-        QTRY_VERIFY_WITH_TIMEOUT(m_target->isActiveWindow(), patience);
+        m_target.activateWindow();
+        m_target.raise();
+        QTRY_VERIFY_WITH_TIMEOUT(m_target.isActiveWindow(), patience);
     }
 
     /// Records one dictation of the test sentence, from the first hotkey press to the second.
@@ -107,24 +100,18 @@ private slots:
         m_silence.setStandardInputFile(QStringLiteral("/dev/zero"));
         m_silence.start(QStringLiteral("pacat"),
                         {"--playback", "--device=murmuro_speaker", "--latency-msec=20"});
-        QTRY_VERIFY_WITH_TIMEOUT(pactl({"list", "short", "sinks"}).contains("RUNNING"), patience);
-    }
-
-    void cleanup() {
-        if (m_murmuro) {
-            m_murmuro->terminate();
-            QVERIFY(m_murmuro->waitForFinished(patience));
-            QCOMPARE(m_murmuro->exitStatus(), QProcess::NormalExit);
-            QCOMPARE(m_murmuro->exitCode(), 0);
-            m_murmuro.reset();
-        }
+        const auto sinkRunning = [] {
+            QProcess pactl;
+            pactl.start("pactl", {"list", "short", "sinks"});
+            return pactl.waitForFinished(patience) && pactl.readAllStandardOutput().contains("RUNNING");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(sinkRunning(), patience);
     }
 
     void versionNeedsNoDisplay() {
         QProcess version;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         version.setProcessEnvironment(environment);
         version.start(QStringLiteral(MURMURO_BINARY), {"--version"});
         QVERIFY(version.waitForFinished(patience));
@@ -138,17 +125,13 @@ private slots:
         m_server = std::make_unique<FakeHttpServer>(11434);
         m_server->response = FakeHttpServer::reply(
             "200 OK",
-            R"({"model":"gpt-oss:120b-cloud","created_at":"2026-01-01T00:00:00Z","message":{"role":"assistant",)"
-            R"("content":"  **Meet** me at the station, Zoë.\n"},"done":true,"done_reason":"stop"})",
-            "Content-Type: application/json\r\n");
-        m_target = std::make_unique<QLineEdit>();
-        m_target->setWindowTitle(QStringLiteral("Dictation target"));
-        m_target->show();
+            R"({"message":{"role":"assistant","content":"  **Meet** me at the station, Zoë.\n"},"done":true})");
+        m_target.show();
         QSettings(m_dir.filePath(QStringLiteral("config/Murmuro/Murmuro.conf")), QSettings::IniFormat)
             .setValue(QStringLiteral("bannedWords"), QStringLiteral("verily"));
         launchMurmuro();
         dictate();
-        QTRY_VERIFY2_WITH_TIMEOUT(m_target->text() == cleanedReply, qPrintable(m_log.join(u'\n')), patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(m_target.text() == cleanedReply, qPrintable(m_log.join(u'\n')), patience);
         QCOMPARE(QApplication::clipboard()->text(), cleanedReply);
         QCOMPARE(m_server->requests.size(), 1);
         const QJsonArray messages =
@@ -167,18 +150,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!recordingExists(), patience);
 
         m_server.reset();
-        m_target->clear();
+        m_target.clear();
         QApplication::clipboard()->setText(QStringLiteral("before"));
         m_log.clear();
         dictate();
         QTRY_VERIFY_WITH_TIMEOUT(logIndex(transcribed) >= 0, patience);
         QTRY_VERIFY_WITH_TIMEOUT(!recordingExists(), patience);
         QTest::qWait(1000);
-        QCOMPARE(m_target->text(), QString());
+        QCOMPARE(m_target.text(), QString());
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QCOMPARE(logIndex(dispatching), -1);
         QCOMPARE(QProcess::execute("xdotool", {"key", "super+shift+r"}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_log.count(started), 2, patience);
+        m_murmuro->terminate();
+        QVERIFY(m_murmuro->waitForFinished(patience));
+        QCOMPARE(m_murmuro->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_murmuro->exitCode(), 0);
     }
 };
 

@@ -48,14 +48,6 @@ private slots:
         QVERIFY(!recognizeOnce(*speech.createRecognizer("en-US"), path).result.error.isEmpty());
     }
 
-    void modelThatDoesNotLoadIsUnavailable() {
-        const QString nowhere = m_dir.filePath("no-model");
-        PocketsphinxRecognition speech({nowhere, nowhere, nowhere});
-        const std::unique_ptr<SpeechRecognizer> recognizer = speech.createRecognizer("en-US");
-        QVERIFY(recognizer && !recognizer->isAvailable());
-        QVERIFY(!recognizeOnce(*recognizer, m_speech).result.error.isEmpty());
-    }
-
     void destroyedRecognizerReportsNothing() {
         PocketsphinxRecognition speech;
         std::unique_ptr<SpeechRecognizer> recognizer = speech.createRecognizer("en-US");

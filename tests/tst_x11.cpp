@@ -1,5 +1,8 @@
+#include "core/Startup.h"
+#include "fakes/FakeSpeechRecognition.h"
 #include "fakes/TestAppState.h"
 #include "hotkey/GlobalHotkey.h"
+#include "hotkey/QtKeyCodes.h"
 #include "log/Log.h"
 #include "output/PasteDeliverer.h"
 #include "platform/VirtualKeyCodes.h"
@@ -16,6 +19,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTest>
 
 #include <X11/keysym.h>
@@ -105,7 +109,7 @@ class TestX11 : public QObject {
     QClipboardPasteboard m_pasteboard;
     CanberraSystemSound m_sound;
     std::unique_ptr<PasteDeliverer> m_deliverer;
-    QStringList m_log;
+    FakeSpeechRecognition m_speech;
 
     /// Events come in order: once the last press has toggled, every earlier press has been seen.
     void expectToggles(int expected) {
@@ -115,15 +119,15 @@ class TestX11 : public QObject {
     }
     bool showActive(QWidget& window, const QString& title) {
         window.setWindowTitle(title);
-        window.resize(400, 60);
         window.show();
         window.raise();
         window.activateWindow();
-        return QTest::qWaitFor([&] { return window.isActiveWindow() && frontmostName() == title; }, patience);
-    }
-    QString frontmostName() {
-        const std::shared_ptr<RunningApplication> front = m_x11->workspace->frontmostApplication();
-        return front ? front->localizedName().value_or(QString()) : QString();
+        return QTest::qWaitFor(
+            [&] {
+                const std::shared_ptr<RunningApplication> front = m_x11->workspace->frontmostApplication();
+                return window.isActiveWindow() && front && front->localizedName() == title;
+            },
+            patience);
     }
     /// As the recording stops, the window in front becomes the one to paste into.
     void stopRecording() { m_app->state.previousApp = m_x11->workspace->frontmostApplication(); }
@@ -143,35 +147,51 @@ private slots:
         QVERIFY(m_service);
         m_toggles = 0;
         m_hotkey = std::make_unique<GlobalHotkey>(m_app->state, *m_service, [this] { ++m_toggles; });
-        connect(&m_app->state, &AppState::hotkeyKeyCodeChanged, this, [this] { m_hotkey->registerHotkey(); });
-        connect(&m_app->state, &AppState::hotkeyModifiersChanged, this,
-                [this] { m_hotkey->registerHotkey(); });
-        m_hotkey->installHotkeyHandler();
-        m_hotkey->registerHotkey();
         m_deliverer = std::make_unique<PasteDeliverer>(
             m_app->state, PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust,
                                                    *m_x11->keyboardEvents});
-        m_log.clear();
-        setLogSink([this](const QString& line) { m_log << line; });
+        startUp(m_app->state, *m_hotkey, m_speech, *m_deliverer);
+        QTRY_COMPARE(m_app->log.size(), 1); // the speech authorisation, which is not this test's
+        m_app->log.clear();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
 
     void cleanup() {
-        setLogSink({});
         m_deliverer.reset();
         m_app.reset(); // gives the grab back before the service goes
         m_hotkey.reset();
         m_service.reset();
     }
 
-    void everyKeyOfTheTableIsGrabbed() {
+    void onlyTheFourModifiersAreRegistered() {
+        QCOMPARE(carbonModifiers(0x120000), 0x300u);  // command shift
+        QCOMPARE(carbonModifiers(0x2D0000), 0x1800u); // control option, without caps lock and numeric pad
+    }
+
+    // Every key the shortcut recorder takes can be grabbed: the two tables hold the same keys, and each is
+    // grabbed unless the keymap lacks it, as common keymaps lack the keys beyond F12.
+    void everyRecordableKeyIsGrabbed() {
+        QSet<quint16> recordable;
+        for (const QtKeyMapping& row : qtKeyMappings()) {
+            const auto key = virtualKeyOfQtKey(row.qtKey, row.keypad);
+            QVERIFY2(key && key->keyCode == row.keyCode && !key->name.isEmpty(),
+                     qPrintable(QString::number(row.qtKey, 16)));
+            recordable.insert(row.keyCode);
+        }
+        QSet<quint16> grabbable;
+        QSet<quint32> keysyms;
         for (const X11HotkeyKeysym& row : x11HotkeyKeysyms()) {
+            const QString keysym = QString::number(row.keysym, 16);
+            QVERIFY2(!keysyms.contains(row.keysym) && x11HotkeyKeysymOf(row.keyCode) == row.keysym,
+                     qPrintable(keysym));
+            grabbable.insert(row.keyCode);
+            keysyms.insert(row.keysym);
             const bool mapped = m_rival.keycode(row.keysym) != 0;
-            // Common keymaps give the keys beyond F12 to other keysyms; those are refused.
-            QVERIFY2(mapped || (row.keysym >= XK_F13 && row.keysym <= XK_F20),
-                     qPrintable(QString::number(row.keysym, 16)));
+            QVERIFY2(mapped || (row.keysym >= XK_F13 && row.keysym <= XK_F20), qPrintable(keysym));
             QCOMPARE(m_service->registerHotkey(row.keyCode, 0x1B00) != nullptr, mapped);
         }
+        QCOMPARE(recordable, grabbable);
+        QVERIFY(!x11HotkeyKeysymOf(0x0A)); // the ISO key left of 1 has no US place
     }
 
     void eachPressTogglesOnce() {
@@ -244,7 +264,7 @@ private slots:
         m_deliverer->deliverText(text);
         QTRY_COMPARE_WITH_TIMEOUT(target->text(), text, patience);
         QCOMPARE(other.text(), QString());
-        QCOMPARE(m_log, (QStringList{"[AppState] Activating " + title + "...", dispatching}));
+        QCOMPARE(m_app->log, (QStringList{"[AppState] Activating " + title + "...", dispatching}));
         // Another client reads the clipboard from this process, so the event loop keeps running meanwhile.
         QProcess reader;
         reader.start(QStringLiteral(CLIPBOARD_READER), {});
@@ -263,7 +283,7 @@ private slots:
         QVERIFY(showActive(remaining, QStringLiteral("Remaining")));
         m_deliverer->deliverText(deliveredText);
         QTRY_COMPARE_WITH_TIMEOUT(remaining.text(), deliveredText, patience);
-        QCOMPARE(m_log, QStringList{dispatching});
+        QCOMPARE(m_app->log, QStringList{dispatching});
     }
 
     void waitsForHeldModifiersBeforePasting() {
@@ -273,7 +293,7 @@ private slots:
         QVERIFY(xdotool({"keydown", "shift"}));
         auto releaseShift = qScopeGuard([] { xdotool({"keyup", "shift"}); });
         m_deliverer->deliverText(deliveredText);
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains(dispatching), patience);
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->log.contains(dispatching), patience);
         QTest::qWait(500);
         QCOMPARE(target.text(), QString());
         releaseShift.dismiss();

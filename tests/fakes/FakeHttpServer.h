@@ -50,7 +50,6 @@ public:
         }
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                ++connections;
                 socket->setParent(this);
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(*socket); });
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -62,7 +61,6 @@ public:
     QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
 
     Response response = reply("200 OK", "{}");
-    int connections = 0;
     QList<Request> requests;
 
 private:

@@ -3,7 +3,6 @@
 #include "platform/AccessibilityTrust.h"
 #include "platform/AudioCapture.h"
 #include "platform/Clock.h"
-#include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/Pasteboard.h"
@@ -99,32 +98,4 @@ struct FakeAudioCapture : AudioCapture {
     FinishHandler finish;
     LevelHandler levels;
     std::function<void()> devicesChanged;
-};
-
-/// Grants every combination, written "keyCode:modifiers" in hex, unless refusing; press() runs the handler.
-struct FakeHotkeyService : HotkeyService {
-    struct Registration : HotkeyRegistration {
-        Registration(QStringList& held, QString combination)
-            : held(held)
-            , combination(std::move(combination)) {
-            held << this->combination;
-        }
-        ~Registration() override { held.removeOne(combination); }
-        QStringList& held;
-        const QString combination;
-    };
-
-    void installHandler(std::function<void()> onPressed) override { press = std::move(onPressed); }
-    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) override {
-        const QString combination = QStringLiteral("%1:%2").arg(keyCode, 0, 16).arg(modifiers, 0, 16);
-        requests << combination;
-        requestedWhileHolding = requestedWhileHolding || !held.isEmpty();
-        return refusing ? nullptr : std::make_unique<Registration>(held, combination);
-    }
-
-    std::function<void()> press;
-    QStringList requests;
-    QStringList held;
-    bool requestedWhileHolding = false;
-    bool refusing = false;
 };

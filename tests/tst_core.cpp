@@ -1,19 +1,24 @@
 #include "core/Prompts.h"
+#include "core/Startup.h"
+#include "fakes/FakeSpeechRecognition.h"
 #include "fakes/FakeStages.h"
-#include "log/Log.h"
 
 #include <QFile>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace std::chrono_literals;
 
-// A dictation from the trigger to the clean-up, and the system prompt it sends.
-class TestSession : public QObject {
+struct SomeOverlay : OverlayWindow {
+    OverlayState currentState() const override { return OverlayState::recording; }
+};
+
+// The dictation core: AppState and its start-up, the session controller and the system prompt it sends.
+class TestCore : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakeDictation> m_d;
-    QStringList m_log;
 
     QString recordingFile() const {
         return m_d->app.directory.filePath(QStringLiteral("murmo_recording.m4a"));
@@ -29,14 +34,108 @@ class TestSession : public QObject {
         m_d->controller->recordingDidFinish(recordingFile(), error);
     }
 
-private slots:
-    void init() {
-        m_d = std::make_unique<FakeDictation>();
-        m_log.clear();
-        setLogSink([this](const QString& line) { m_log << line; });
+    FakeHotkeyRegistrar m_hotkeys;
+    FakeSpeechRecognition m_speech;
+
+    /// Another launch over the same settings, with its start-up sequence run.
+    std::unique_ptr<AppState> launch() {
+        auto state = std::make_unique<AppState>(m_d->app.settings, QStringLiteral("de_CH"));
+        m_hotkeys.calls.clear();
+        startUp(*state, m_hotkeys, m_speech, m_d->deliverer);
+        return state;
     }
 
-    void cleanup() { setLogSink({}); }
+private slots:
+    void init() { m_d = std::make_unique<FakeDictation>(); }
+
+    void firstLaunchStartsUpAndWritesNothing() {
+        m_speech.status = SpeechRecognition::AuthorizationStatus::restricted;
+        auto state = launch();
+        QCOMPARE(m_hotkeys.calls, (QStringList{"install", "register"}));
+        QCOMPARE(m_d->deliverer.permissionChecks, 1);
+        QCOMPARE(state->transcriptionLocale(), QStringLiteral("de_CH"));
+        // The authorisation answer is logged on the main thread, after start-up has returned.
+        QVERIFY(m_d->app.log.isEmpty());
+        QTRY_COMPARE(m_d->app.log, QStringList{QStringLiteral("[AppState] Speech authorization status: 2")});
+        m_d->app.settings.sync();
+        QVERIFY(!QFile::exists(m_d->app.settings.fileName()));
+    }
+
+    void sevenSettingsPersistUnderTheirOwnNames() {
+        const QVariantMap persisted{{"isBannedWordsEnabled", false},
+                                    {"bannedWords", "delve, tapestry"},
+                                    {"selectedMicrophoneID", "alsa_input.usb-mic"},
+                                    {"transcriptionLocale", "en-GB"},
+                                    {"hotkeyKeyCode", 40},
+                                    {"hotkeyModifiers", 0x1C0000},
+                                    {"hotkeyString", "\u2303\u2325\u2318K"}};
+        const QVariantMap sessionOnly{{"selectedMode", QVariant::fromValue(DictationMode::radio)},
+                                      {"autoPaste", false},
+                                      {"ollamaHost", "http://127.0.0.1:9"},
+                                      {"modelName", "llama3"}};
+        QVariantMap assigned = persisted;
+        assigned.insert(sessionOnly);
+        std::unique_ptr<AppState> state = launch();
+        for (auto it = assigned.begin(); it != assigned.end(); ++it) {
+            QVERIFY(state->setProperty(qPrintable(it.key()), it.value()));
+        }
+        QCOMPARE(m_d->app.settings.allKeys(), persisted.keys());
+        // The next launch reads the persisted ones back; the others start afresh.
+        state = launch();
+        for (auto it = assigned.begin(); it != assigned.end(); ++it) {
+            QVERIFY2((state->property(qPrintable(it.key())) == it.value()) == persisted.contains(it.key()),
+                     qPrintable(it.key()));
+        }
+    }
+
+    void equalAssignmentStillWritesAnnouncesAndRegisters() {
+        auto state = launch();
+        QSignalSpy announced(state.get(), &AppState::hotkeyKeyCodeChanged);
+        m_hotkeys.calls.clear();
+        state->setHotkeyKeyCode(state->hotkeyKeyCode());
+        state->setHotkeyModifiers(state->hotkeyModifiers());
+        state->setBannedWords(state->bannedWords());
+        QCOMPARE(announced.count(), 1);
+        QCOMPARE(m_hotkeys.calls, (QStringList{"register", "register"}));
+        QCOMPARE(m_d->app.settings.allKeys(),
+                 (QStringList{"bannedWords", "hotkeyKeyCode", "hotkeyModifiers"}));
+    }
+
+    // A stored key code comes back with the stored modifiers, or none, and all three are written back; a key
+    // code outside 0..65535 or negative modifiers cannot have come from this program.
+    void storedHotkeyIsLoadedWhenItCanBeOurs() {
+        m_d->app.settings.setValue("hotkeyKeyCode", 49);
+        auto state = launch();
+        QCOMPARE(state->hotkeyKeyCode(), quint16(49));
+        QCOMPARE(m_d->app.settings.value("hotkeyModifiers").toInt(), 0);
+        QCOMPARE(m_d->app.settings.value("hotkeyString").toString(), AppState::defaultHotkeyString);
+        // Key code and modifiers each register before the handler is installed, then once more after it.
+        QCOMPARE(m_hotkeys.calls, (QStringList{"register", "register", "install", "register"}));
+        for (const auto& [keyCode, modifiers] : {std::pair{65536, 0x100000}, {-1, 0x100000}, {12, -5}}) {
+            m_d->app.settings.setValue("hotkeyKeyCode", keyCode);
+            m_d->app.settings.setValue("hotkeyModifiers", modifiers);
+            state = launch();
+            QCOMPARE(state->hotkeyKeyCode(), AppState::defaultHotkeyKeyCode);
+            QCOMPARE(state->hotkeyModifiers(), AppState::defaultHotkeyModifiers);
+            QCOMPARE(m_d->app.settings.value("hotkeyKeyCode"), keyCode);
+            QCOMPARE(m_hotkeys.calls, (QStringList{"install", "register"}));
+        }
+    }
+
+    void overlayIsMadeOnceWhenADictationFirstLeavesIdle() {
+        int made = 0;
+        TestAppState app([&made](AppState&) {
+            ++made;
+            return std::make_unique<SomeOverlay>();
+        });
+        app.state.setRecordingState(RecordingState::idle);
+        QCOMPARE(made, 0);
+        for (RecordingState state : {RecordingState::recording, RecordingState::processing,
+                                     RecordingState::idle, RecordingState::recording}) {
+            app.state.setRecordingState(state);
+        }
+        QCOMPARE(made, 1);
+    }
 
     // Every mode is found by its exact label only and has a prompt of its own (literal none), which leads
     // the system prompt, followed by the guidelines and the banned words trimmed at the ends.
@@ -87,7 +186,7 @@ private slots:
 
         // A failed recording is logged and ends the dictation; its file is left alone.
         reportFinished(QStringLiteral("The device was unplugged."));
-        QCOMPARE(m_log, QStringList{QStringLiteral("Recording error: The device was unplugged.")});
+        QCOMPARE(m_d->app.log, QStringList{QStringLiteral("Recording error: The device was unplugged.")});
         QCOMPARE(m_d->state.recordingState(), RecordingState::idle);
         QVERIFY(QFile::exists(recordingFile()) && m_d->transcriber.urls.isEmpty());
 
@@ -159,7 +258,7 @@ private slots:
             m_d->rewriter.answer(answer(reply));
         }
         QCOMPARE(m_d->deliverer.delivered, delivered);
-        QCOMPARE(m_log,
+        QCOMPARE(m_d->app.log,
                  transcript.toString().isEmpty()
                      ? QStringList()
                      : QStringList{QStringLiteral("[AppState] Transcription: ") + transcript.toString()});
@@ -192,5 +291,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSession)
-#include "tst_session.moc"
+QTEST_GUILESS_MAIN(TestCore)
+#include "tst_core.moc"
