@@ -19,6 +19,8 @@ class TestCore : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakeDictation> m_d;
+    FakeHotkeyRegistrar m_hotkeys;
+    FakeSpeechRecognition m_speech;
 
     QString recordingFile() const {
         return m_d->app.directory.filePath(QStringLiteral("murmo_recording.m4a"));
@@ -33,9 +35,6 @@ class TestCore : public QObject {
         QVERIFY(QFile(recordingFile()).open(QIODevice::WriteOnly));
         m_d->controller->recordingDidFinish(recordingFile(), error);
     }
-
-    FakeHotkeyRegistrar m_hotkeys;
-    FakeSpeechRecognition m_speech;
 
     /// Another launch over the same settings, with its start-up sequence run.
     std::unique_ptr<AppState> launch() {

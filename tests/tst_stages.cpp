@@ -30,8 +30,6 @@ struct JournalDelegate : RecordingDelegate {
     QStringList& journal;
 };
 
-} // namespace
-
 const QString recordingFile = QStringLiteral("/run/user/murmo_recording.m4a");
 
 /// The stages over fakes, made afresh for each test.
@@ -46,6 +44,8 @@ struct Stages {
     FakeDeliveryServices services;
     PasteDeliverer deliverer{app.state, {services, services, services, services}};
 };
+
+} // namespace
 
 // The stages of a dictation that own a platform service: the recorder, the transcriber and the deliverer.
 class TestStages : public QObject {

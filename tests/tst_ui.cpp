@@ -110,8 +110,7 @@ private slots:
             {Qt::Key_X, MetaModifier, 0x2, VirtualKey::x, 0x110000, "\u2318X"}, // Caps Lock kept, not shown
             {Qt::Key_Exclam, ShiftModifier, 0, VirtualKey::digit1, 0x20000, "\u21E71"}, // named without Shift
             {Qt::Key_5, KeypadModifier, 0, VirtualKey::keypad5, 0x200000, "5"},
-            {Qt::Key_Home, KeypadModifier, 0, VirtualKey::keypad7, 0x200000,
-             "7"}, // keypad 7 without Num Lock
+            {Qt::Key_Home, KeypadModifier, 0, VirtualKey::keypad7, 0x200000, "7"}, // Num Lock off
             {Qt::Key_Up, {}, 0, VirtualKey::upArrow, 0xA00000, "\u2191"},
         };
         for (const auto& key : keys) {
