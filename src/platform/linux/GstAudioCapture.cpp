@@ -106,6 +106,8 @@ void GstAudioCapture::setDevicesChangedHandler(std::function<void()> handler) {
 }
 
 GstBusSyncReply GstAudioCapture::onMonitorMessage(GstBus*, GstMessage* message, gpointer capture) {
+    // A sync handler that drops a message releases it.
+    const GstMessagePtr dropped(message);
     GstDevice* device = nullptr;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_DEVICE_ADDED:

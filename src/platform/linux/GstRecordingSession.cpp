@@ -160,6 +160,8 @@ void GstRecordingSession::stopRecording() {
 }
 
 GstBusSyncReply GstRecordingSession::onBusMessage(GstBus*, GstMessage* message, gpointer session) {
+    // A sync handler that drops a message releases it; a message kept holds its element, and so the pipeline.
+    const GstMessagePtr dropped(message);
     auto* self = static_cast<GstRecordingSession*>(session);
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ELEMENT:
