@@ -44,7 +44,11 @@ struct InputDevice {
     AudioInputDevice description;
 };
 
-std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor) {
+/// The input devices now. A monitor that is not running asks the sound server afresh for its list, and the
+/// PulseAudio provider of GStreamer 1.22 leaks a connection with its shared memory pool each time it does;
+/// started and stopped around the question, it closes its connection again.
+std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor, bool running) {
+    const bool startedHere = !running && gst_device_monitor_start(monitor);
     std::vector<InputDevice> devices;
     GList* list = gst_device_monitor_get_devices(monitor);
     for (GList* item = list; item; item = item->next) {
@@ -57,6 +61,9 @@ std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor) {
         devices.push_back({std::move(device), std::move(description)});
     }
     g_list_free(list);
+    if (startedHere) {
+        gst_device_monitor_stop(monitor);
+    }
     return devices;
 }
 
@@ -89,7 +96,7 @@ GstDeviceMonitor* GstAudioCapture::monitor() const {
 
 QList<AudioInputDevice> GstAudioCapture::inputDevices() const {
     QList<AudioInputDevice> list;
-    for (const InputDevice& device : probeInputDevices(monitor())) {
+    for (const InputDevice& device : probeInputDevices(monitor(), m_monitoring)) {
         list.append(device.description);
     }
     return list;
@@ -135,7 +142,7 @@ GstBusSyncReply GstAudioCapture::onMonitorMessage(GstBus*, GstMessage* message, 
 }
 
 GstElement* GstAudioCapture::createSource(const QString& deviceId) const {
-    const std::vector<InputDevice> devices = probeInputDevices(monitor());
+    const std::vector<InputDevice> devices = probeInputDevices(monitor(), m_monitoring);
     if (devices.empty()) {
         return nullptr;
     }
