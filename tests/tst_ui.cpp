@@ -1,8 +1,8 @@
 #include "fakes/FakeStages.h"
 #include "hotkey/ShortcutRecorderView.h"
+#include "hotkey/VirtualKeyCodes.h"
 #include "overlay/OverlayView.h"
 #include "overlay/OverlayWindowController.h"
-#include "platform/VirtualKeyCodes.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
 
