@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString speech = tenSecondsOfSpeech(dir);
     FakeHttpServer server;
-    server.setResponse(FakeHttpServer::reply("200 OK", chatReply, "Content-Type: application/json\r\n"));
+    server.response = FakeHttpServer::reply("200 OK", chatReply, "Content-Type: application/json\r\n");
 
     QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
     AppState state(settings, QStringLiteral("en_US"),

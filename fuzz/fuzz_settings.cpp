@@ -1,8 +1,11 @@
 // The settings read at start-up, from a settings file whose contents come from the fuzzer: what AppState
-// reads when it is made, the stored hotkey, the X keysym of its key code and the banned words in the prompt.
+// reads when it is made, the stored hotkey as the hotkey service gets it (a Qt key combination, then an X
+// keysym) and the banned words in the prompt.
 #include "FuzzSupport.h"
 #include "core/AppState.h"
 #include "core/Prompts.h"
+#include "hotkey/GlobalHotkey.h"
+#include "hotkey/QtKeyCodes.h"
 #include "platform/linux/X11HotkeyKeysyms.h"
 
 #include <QFile>
@@ -35,7 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         QSettings settings(path, QSettings::IniFormat);
         AppState state(settings, QStringLiteral("en_US"));
         state.loadStoredHotkey();
-        x11HotkeyKeysymOf(state.hotkeyKeyCode());
+        if (const std::optional<QKeyCombination> combination =
+                qtKeyCombination(state.hotkeyKeyCode(), carbonModifiers(state.hotkeyModifiers()))) {
+            x11HotkeyKeysymOf(*combination);
+        }
         composeSystemPrompt(state, AppState::Mode::smart);
     }
     QFile::remove(path);

@@ -11,5 +11,5 @@ if [[ ! -f $build/build.ninja ]]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMURMURO_BUILD_TESTS=OFF >/dev/null
 fi
 cmake --build "$build" --target bench_soak >/dev/null
-exec bench/soak/in-private-network.sh scripts/with-test-desktop.sh "$build/bench/soak/bench_soak" \
+exec tests/private-network.sh scripts/with-test-desktop.sh "$build/bench/soak/bench_soak" \
     "$build/src/murmuro" "$@"

@@ -3,7 +3,7 @@
 // The hotkey is pressed through XTest and espeak-ng speech is played into the virtual microphone. The
 // transcription server is faked on 127.0.0.1 and answers the transcript when the recording holds speech; the
 // chat server is faked on its default address 127.0.0.1:11434, so run this in a network namespace of its own
-// (bench/soak/run.sh, bench/soak/in-private-network.sh). Every fifth dictation fails on purpose, in turn:
+// (bench/soak/run.sh, tests/private-network.sh). Every fifth dictation fails on purpose, in turn:
 // chat server down, an HTML reply, silence, a hotkey press while the recording is processed.
 //
 //     bench_soak MURMURO [DICTATIONS [CHECKPOINT_EVERY]]        defaults: 200 dictations, every 50
@@ -12,7 +12,6 @@
 // checkpoint is within 5 % of the first, and the file descriptors and threads are the same.
 
 #include "fakes/FakeHttpServer.h"
-#include "fakes/X11TestClient.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,8 +26,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
-
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <array>
@@ -214,7 +211,6 @@ private:
     QProcess m_murmuro;
     QStringList m_log;
     QLineEdit m_target;
-    X11TestClient m_keyboard;
     /// Since murmuro was last seen to have handled a press (or to have finished with the dictation).
     QElapsedTimer m_sinceHandled;
     QList<Figures> m_checkpoints;
@@ -279,11 +275,7 @@ bool Soak::prepare() {
                           {QStringLiteral("--playback"), QStringLiteral("--device=murmuro_speaker"),
                            QStringLiteral("--latency-msec=20")});
     m_chat = std::make_unique<FakeHttpServer>(chatPort);
-    if (m_chat->port() != chatPort) {
-        std::printf("port %d of 127.0.0.1 is taken: run in a network namespace of its own\n", chatPort);
-        return false;
-    }
-    m_transcription.setResponder(transcription);
+    m_transcription.respond = transcription;
     m_target.setWindowTitle(QStringLiteral("Dictation target"));
     m_target.resize(500, 40);
     m_target.show();
@@ -329,11 +321,11 @@ QString Soak::dictate(int dictation) {
     if (kind == Kind::chatServerDown) {
         m_chat.reset();
     } else {
-        m_chat->setResponse(kind == Kind::htmlReply ? htmlReply : chatReply(dictation));
+        m_chat->response = kind == Kind::htmlReply ? htmlReply : chatReply(dictation);
     }
     const qsizetype firstLine = m_log.size();
-    const qsizetype chatRequests = m_chat ? m_chat->requests().size() : 0;
-    const qsizetype transcriptions = m_transcription.requests().size();
+    const qsizetype chatRequests = m_chat ? m_chat->requests.size() : 0;
+    const qsizetype transcriptions = m_transcription.requests.size();
 
     pressHotkey();
     if (!waitFor([&] { return m_log.indexOf(started, firstLine) >= 0; }) ||
@@ -346,10 +338,10 @@ QString Soak::dictate(int dictation) {
         return QStringLiteral("paplay failed");
     }
     if (kind == Kind::pressDuringProcessing) {
-        m_transcription.hold();
+        m_transcription.holding = true;
     }
     pressHotkey();
-    if (!waitFor([&] { return m_transcription.requests().size() > transcriptions; })) {
+    if (!waitFor([&] { return m_transcription.requests.size() > transcriptions; })) {
         return QStringLiteral("the recording never reached the transcription server");
     }
     m_sinceHandled.restart();
@@ -396,7 +388,7 @@ QString Soak::checkEnding(int dictation, Kind kind, const QStringList& lines, qs
                "not one transcript, rewrite and paste");
         expect(QApplication::clipboard()->text() == expectedText(dictation),
                "the clipboard does not hold the text");
-        const QList<FakeHttpServer::Request>& requests = m_chat->requests();
+        const QList<FakeHttpServer::Request>& requests = m_chat->requests;
         const QJsonArray messages =
             requests.size() == chatRequests + 1
                 ? QJsonDocument::fromJson(requests.last().body)[QStringLiteral("messages")].toArray()
@@ -410,7 +402,7 @@ QString Soak::checkEnding(int dictation, Kind kind, const QStringList& lines, qs
                "no refused connection logged after the transcript");
         break;
     case Kind::htmlReply:
-        expect(logged(transcribed) == 1 && m_chat->requests().size() == chatRequests + 1,
+        expect(logged(transcribed) == 1 && m_chat->requests.size() == chatRequests + 1,
                "the transcript did not reach the chat server");
         // The cause, the JSON parser's description of the HTML, is the only line of its kind.
         expect(std::count_if(
@@ -419,7 +411,7 @@ QString Soak::checkEnding(int dictation, Kind kind, const QStringList& lines, qs
                "no cause logged");
         break;
     case Kind::silence:
-        expect(logged(transcribed) == 0 && m_chat->requests().size() == chatRequests,
+        expect(logged(transcribed) == 0 && m_chat->requests.size() == chatRequests,
                "silence was transcribed");
         break;
     }
@@ -486,7 +478,8 @@ void Soak::pressHotkey() {
     if (wait > 0) {
         QTest::qWait(static_cast<int>(wait));
     }
-    m_keyboard.type({XK_Super_L, XK_Shift_L, XK_r});
+    // xdotool presses through XTest and syncs with the X server before it exits: murmuro has the press then.
+    runToEnd(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("super+shift+r")});
 }
 
 bool Soak::captureIsRunning() const {

@@ -1,29 +1,29 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QObject>
-#include <QPair>
 #include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include <functional>
+#include <utility>
 
-class QTcpSocket;
-
-/// A one-answer-per-connection HTTP server on 127.0.0.1 that records what it is sent and answers with a
-/// scripted response.
+/// An HTTP server on 127.0.0.1 that records each request and answers it with the scripted response, one
+/// request per connection. A port it cannot listen on ends the test at once: a test that went on could be
+/// talking to another server there.
 class FakeHttpServer : public QObject {
-    Q_OBJECT
-
 public:
     struct Request {
         QByteArray requestLine;
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
 
-        /// The values of a header, whose name is compared without case.
-        QList<QByteArray> header(const QByteArray& name) const;
+        /// The value of a header, whose name is compared without case.
+        QByteArray header(const QByteArray& name) const {
+            const auto found = std::ranges::find_if(headers, [&](const auto& header) {
+                return header.first.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            return found == headers.end() ? QByteArray() : found->second;
+        }
     };
 
     /// What the server writes once a whole request has arrived. With keepOpen the connection stays open
@@ -33,42 +33,89 @@ public:
         bool keepOpen = false;
     };
 
-    /// A complete response with the given status line tail (such as "200 OK"), body and extra header lines.
-    static Response reply(const QByteArray& status, const QByteArray& body,
-                          const QByteArray& extraHeaders = QByteArray());
+    static Response reply(const QByteArray& status, const QByteArray& body, const QByteArray& headers = {}) {
+        return {"HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                "\r\nConnection: close\r\n" + headers + "\r\n" + body};
+    }
 
     /// Announces a body four times the limit, sends one byte more than the limit and holds the connection:
     /// only a client that counts the body as it arrives gets out before its timeout.
-    static Response oversized(qint64 limit);
+    static Response oversized(qint64 limit) {
+        return {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(4 * limit) + "\r\n\r\n" +
+                    QByteArray(limit + 1, ' '),
+                true};
+    }
 
-    /// Listens on the given port of 127.0.0.1, or on any free one.
-    explicit FakeHttpServer(quint16 port = 0, QObject* parent = nullptr);
+    /// Listens on the port, or on any free one.
+    explicit FakeHttpServer(quint16 port = 0) {
+        if (!m_server.listen(QHostAddress::LocalHost, port)) {
+            qFatal("The fake HTTP server cannot listen on 127.0.0.1:%d: %s", port,
+                   qPrintable(m_server.errorString()));
+        }
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(*socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
 
     /// "http://127.0.0.1:<port>", with no trailing slash.
-    QString address() const;
-    quint16 port() const { return m_server.serverPort(); }
+    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
 
-    void setResponse(Response response) { m_response = std::move(response); }
-    /// Answers each request with what respond makes of it instead; an empty function restores the response.
-    void setResponder(std::function<Response(const Request&)> respond) { m_respond = std::move(respond); }
+    Response response = reply("200 OK", "{}");
+    /// When set, makes the answer to each request in place of response.
+    std::function<Response(const Request&)> respond;
+    /// While set, requests are recorded as they arrive but answered only by release().
+    bool holding = false;
+    QList<Request> requests;
 
-    /// From now on requests are recorded as they arrive but answered only by release().
-    void hold() { m_holding = true; }
     /// Answers the requests held so far and stops holding.
-    void release();
-
-    int connections() const { return m_connections; }
-    const QList<Request>& requests() const { return m_requests; }
+    void release() {
+        holding = false;
+        for (const auto& [socket, request] : std::exchange(m_held, {})) {
+            if (socket) {
+                answer(*socket, request);
+            }
+        }
+    }
 
 private:
-    void readRequest(QTcpSocket* socket);
-    void answer(QTcpSocket* socket, const Request& request);
+    void readRequest(QTcpSocket& socket) {
+        const QByteArray received = socket.property("received").toByteArray() + socket.readAll();
+        socket.setProperty("received", received);
+        const qsizetype headEnd = received.indexOf("\r\n\r\n");
+        if (headEnd < 0) {
+            return;
+        }
+        Request request{{}, {}, received.mid(headEnd + 4)};
+        const QList<QByteArray> lines = received.left(headEnd).split('\n');
+        request.requestLine = lines.first().trimmed();
+        for (const QByteArray& line : lines.mid(1)) {
+            request.headers.append(
+                {line.left(line.indexOf(':')).trimmed(), line.mid(line.indexOf(':') + 1).trimmed()});
+        }
+        if (request.body.size() < request.header("Content-Length").toLongLong()) {
+            return;
+        }
+        requests.append(request);
+        socket.setProperty("received", QByteArray());
+        if (holding) {
+            m_held.append({&socket, request});
+            return;
+        }
+        answer(socket, request);
+    }
+
+    void answer(QTcpSocket& socket, const Request& request) {
+        const Response chosen = respond ? respond(request) : response;
+        socket.write(chosen.bytes);
+        if (!chosen.keepOpen) {
+            socket.disconnectFromHost();
+        }
+    }
 
     QTcpServer m_server;
-    Response m_response;
-    std::function<Response(const Request&)> m_respond;
-    bool m_holding = false;
     QList<QPair<QPointer<QTcpSocket>, Request>> m_held;
-    int m_connections = 0;
-    QList<Request> m_requests;
 };

@@ -55,5 +55,5 @@ public:
 class NullHotkeyService : public HotkeyService {
 public:
     void installHandler(std::function<void()>) override {}
-    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32, quint32) override { return nullptr; }
+    std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination) override { return nullptr; }
 };

@@ -9,6 +9,26 @@ namespace {
 
 const QString modelDirectory = QStringLiteral("/usr/share/pocketsphinx/model/en-us/");
 
+#if defined(__SANITIZE_ADDRESS__)
+#define MURMURO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MURMURO_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// The model is many small allocations that glibc's allocator would otherwise keep for the life of the
+// process; handing them back is what keeps an idle program small. Under AddressSanitizer the sanitizer's
+// allocator holds them and glibc's heap is never set up, so there is nothing to trim, and trimming would
+// set that heap up lazily from this worker thread: glibc then counts the worker as the main thread's user
+// of its main arena, two workers doing it at once are both counted as that one, and the second of them to
+// exit aborts the program.
+void releaseFreedMemory() {
+#ifndef MURMURO_ADDRESS_SANITIZER
+    malloc_trim(0);
+#endif
+}
+
 } // namespace
 
 PocketsphinxModelPaths PocketsphinxModelPaths::usEnglish() {
@@ -42,9 +62,7 @@ PocketsphinxDecoder::PocketsphinxDecoder(cmd_ln_t* config, ps_decoder_t* decoder
 PocketsphinxDecoder::~PocketsphinxDecoder() {
     ps_free(m_decoder);
     cmd_ln_free_r(m_config);
-    // The model is many small allocations that the allocator would otherwise keep for the life of the
-    // process; handing them back is what keeps an idle program small.
-    malloc_trim(0);
+    releaseFreedMemory();
 }
 
 bool PocketsphinxDecoder::startUtterance() {
