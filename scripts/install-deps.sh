@@ -22,6 +22,8 @@ packages=(
   espeak-ng sox imagemagick
   # network namespaces for the suites that start servers (tests/private-network.sh)
   iproute2 util-linux
+  # fuzz targets: clang with libFuzzer and the sanitizers' runtime (only recommended by clang-14)
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

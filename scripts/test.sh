@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the suite twice, as shipped and with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, and
-# runs it inside a private headless desktop each time. Fails on any failed test and on any sanitizer report.
+# runs it inside a private headless desktop each time, then runs the fuzz targets. Fails on any failed test, on
+# any sanitizer report and on any crash the fuzzers find.
 #
-#   scripts/test.sh                both builds, as CI runs them
-#   scripts/test.sh sanitized      one of them: release or sanitized
+#   scripts/test.sh                both builds and the fuzz targets, as CI runs them
+#   scripts/test.sh sanitized      one of them: release, sanitized or fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 jobs=$(nproc)
 builds=("$@")
-((${#builds[@]})) || builds=(release sanitized)
+((${#builds[@]})) || builds=(release sanitized fuzz)
 summary=()
 failed=0
 
@@ -64,9 +65,20 @@ run_suite() {
     ((status == 0)) || failed=1
 }
 
+# run_fuzz: builds the fuzz targets in build-test/fuzz with clang and runs each for 30 s (fuzz/run.sh).
+run_fuzz() {
+    local started=$SECONDS result="ok: no crash in 30 s per target"
+    stage "fuzz targets: building build-test/fuzz (clang, libFuzzer, ASan/UBSan) and running each for 30 s"
+    if ! fuzz/run.sh 30 build-test/fuzz; then
+        result="FAILED (see the output above)"
+        failed=1
+    fi
+    summary+=("$(printf '%-10s %s, %s' fuzz "$result" "$(elapsed $((SECONDS - started)))")")
+}
+
 for build in "${builds[@]}"; do
-    if [[ $build != release && $build != sanitized ]]; then
-        echo "unknown build '$build': use release or sanitized" >&2
+    if [[ $build != release && $build != sanitized && $build != fuzz ]]; then
+        echo "unknown build '$build': use release, sanitized or fuzz" >&2
         exit 2
     fi
 done
@@ -74,7 +86,7 @@ names="${builds[*]}"
 stage "testing ${names// / and } in build-test/"
 for build in "${builds[@]}"; do
     # A build that does not compile stops the run: the next one would fail the same way.
-    run_suite "$build" || break
+    if [[ $build == fuzz ]]; then run_fuzz; else run_suite "$build" || break; fi
 done
 
 stage "summary"
