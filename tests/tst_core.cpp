@@ -205,6 +205,37 @@ private slots:
         QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
     }
 
+    // Held to talk: a long hold is a dictation, a tap drops its recording unheard, and the toggle's 0.5 s
+    // guard takes no part.
+    void holdToTalk() {
+        m_d->state.setHotkeyMode(AppState::HotkeyMode::hold);
+        QCOMPARE(m_d->app.settings.value("hotkeyMode"), QVariant("hold"));
+        QCOMPARE(launch()->hotkeyMode(), AppState::HotkeyMode::hold);
+        m_d->app.settings.setValue("hotkeyMode", "sometimes");
+        QCOMPARE(launch()->hotkeyMode(), AppState::HotkeyMode::toggle);
+
+        m_d->controller->startHoldToTalk();
+        QTRY_COMPARE(m_d->state.recordingState(), RecordingState::recording);
+        m_d->clock.advance(1s);
+        m_d->controller->endHoldToTalk();
+        QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
+        reportFinished();
+        QCOMPARE(m_d->transcriber.urls, QStringList{recordingFile()});
+        m_d->transcriber.answer(std::nullopt);
+        QTRY_COMPARE(m_d->state.recordingState(), RecordingState::idle);
+
+        m_d->clock.advance(10ms);
+        m_d->controller->startHoldToTalk();
+        QTRY_COMPARE(m_d->state.recordingState(), RecordingState::recording);
+        m_d->clock.advance(299ms);
+        m_d->controller->endHoldToTalk();
+        QCOMPARE(m_d->recorder.stops, 2);
+        reportFinished();
+        QCOMPARE(m_d->transcriber.urls.size(), 1);
+        QTRY_COMPARE(m_d->state.recordingState(), RecordingState::idle);
+        QVERIFY(!QFile::exists(recordingFile()) && m_d->deliverer.delivered.isEmpty());
+    }
+
     void nothingStartsWithoutMicrophoneOrInput() {
         m_d->microphone.granted = false;
         m_d->controller->startDictation();

@@ -104,19 +104,20 @@ class TestX11 : public QObject {
     std::unique_ptr<TestAppState> m_app;
     std::unique_ptr<X11HotkeyService> m_service;
     std::unique_ptr<GlobalHotkey> m_hotkey;
-    int m_toggles = 0;
+    QStringList m_actions; ///< "toggle", "hold" and "release", as the hotkey asked for them
     std::optional<X11DeliveryServices> m_x11;
     QClipboardPasteboard m_pasteboard;
     CanberraSystemSound m_sound;
     std::unique_ptr<PasteDeliverer> m_deliverer;
     FakeSpeechRecognition m_speech;
 
-    /// Events come in order: once the last press has toggled, every earlier press has been seen.
-    void expectToggles(int expected) {
-        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, expected, patience);
+    /// Events come in order: once the last action has come, every earlier one has been seen.
+    void expectActions(const QStringList& expected) {
+        QTRY_COMPARE_WITH_TIMEOUT(m_actions.size(), expected.size(), patience);
         QTest::qWait(200);
-        QCOMPARE(m_toggles, expected);
+        QCOMPARE(m_actions, expected);
     }
+    void expectToggles(int expected) { expectActions(QStringList(expected, QStringLiteral("toggle"))); }
     bool showActive(QWidget& window, const QString& title) {
         window.setWindowTitle(title);
         window.show();
@@ -145,8 +146,10 @@ private slots:
         m_app = std::make_unique<TestAppState>();
         m_service = X11HotkeyService::create();
         QVERIFY(m_service);
-        m_toggles = 0;
-        m_hotkey = std::make_unique<GlobalHotkey>(m_app->state, *m_service, [this] { ++m_toggles; });
+        m_actions.clear();
+        const auto note = [this](const char* action) { return [this, action] { m_actions << action; }; };
+        m_hotkey = std::make_unique<GlobalHotkey>(
+            m_app->state, *m_service, GlobalHotkey::Actions{note("toggle"), note("hold"), note("release")});
         m_deliverer = std::make_unique<PasteDeliverer>(
             m_app->state, PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust,
                                                    *m_x11->keyboardEvents});
@@ -194,7 +197,7 @@ private slots:
     void eachPressTogglesOnce() {
         QVERIFY(m_app->state.eventHotKeyRef);
         QVERIFY(xdotool({"key", "super+shift+r"}));
-        QTRY_COMPARE_WITH_TIMEOUT(m_toggles, 1, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(m_actions.size(), 1, patience);
         // Other combinations of the key do nothing; Num Lock does not matter.
         QVERIFY(xdotool({"key", "shift+r", "super+r", "Num_Lock", "super+shift+r", "Num_Lock"}));
         expectToggles(2);
@@ -210,6 +213,22 @@ private slots:
         m_app->state.setIsRecordingShortcut(false);
         QVERIFY(xdotool({"key", "super+shift+r"}));
         expectToggles(4);
+    }
+
+    // Held to talk, a combination reports one press and one release, however long its key repeats; letting go
+    // of a modifier first ends it then and there.
+    void holdingReportsOnePressAndOneRelease() {
+        m_app->state.setHotkeyMode(AppState::HotkeyMode::hold);
+        QVERIFY(xdotool({"keydown", "super+shift+r", "sleep", "1.5", "keyup", "r", "keyup", "super+shift"}));
+        expectActions({"hold", "release"});
+        QVERIFY(xdotool({"keydown", "super+shift+r", "sleep", "0.3", "keyup", "shift"}));
+        QTRY_COMPARE_WITH_TIMEOUT(m_actions.size(), 4, patience);
+        QVERIFY(xdotool({"sleep", "0.5", "keyup", "r", "keyup", "super"}));
+        expectActions({"hold", "release", "hold", "release"});
+        // The toggle mode takes no notice of releases.
+        m_app->state.setHotkeyMode(AppState::HotkeyMode::toggle);
+        QVERIFY(xdotool({"key", "super+shift+r"}));
+        expectActions({"hold", "release", "hold", "release", "toggle"});
     }
 
     void aChangedCombinationReplacesTheGrabUnlessAnotherClientHoldsIt() {

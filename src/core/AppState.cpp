@@ -13,6 +13,8 @@ const QString bannedWordsKey = QStringLiteral("bannedWords");
 const QString hotkeyKeyCodeKey = QStringLiteral("hotkeyKeyCode");
 const QString hotkeyModifiersKey = QStringLiteral("hotkeyModifiers");
 const QString hotkeyStringKey = QStringLiteral("hotkeyString");
+const QString hotkeyModeKey = QStringLiteral("hotkeyMode");
+const QString holdValue = QStringLiteral("hold");
 
 /// A stored string, or the fallback when nothing is stored or it does not read as text.
 QString storedString(const QSettings& settings, const QString& key, const QString& fallback) {
@@ -59,7 +61,9 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
     , m_isBannedWordsEnabled(settings.contains(isBannedWordsEnabledKey)
                                  ? settings.value(isBannedWordsEnabledKey).toBool()
                                  : true)
-    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords)) {
+    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords))
+    , m_hotkeyMode(storedString(settings, hotkeyModeKey, QString()) == holdValue ? HotkeyMode::hold
+                                                                                 : HotkeyMode::toggle) {
     connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
         if (state != RecordingState::idle) {
             overlay();
@@ -158,6 +162,12 @@ void AppState::setBannedWords(const QString& words) {
 void AppState::setVolumeLevel(float level) {
     m_volumeLevel = level;
     emit volumeLevelChanged(level);
+}
+
+void AppState::setHotkeyMode(HotkeyMode mode) {
+    m_hotkeyMode = mode;
+    m_settings.setValue(hotkeyModeKey, mode == HotkeyMode::hold ? holdValue : QStringLiteral("toggle"));
+    emit hotkeyModeChanged(mode);
 }
 
 OverlayWindow& AppState::overlay() {

@@ -43,9 +43,13 @@ class AppState : public QObject {
                    isBannedWordsEnabledChanged)
     Q_PROPERTY(QString bannedWords READ bannedWords WRITE setBannedWords NOTIFY bannedWordsChanged)
     Q_PROPERTY(float volumeLevel READ volumeLevel WRITE setVolumeLevel NOTIFY volumeLevelChanged)
+    Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
 
 public:
     using Mode = DictationMode;
+    /// What the hotkey does: each press starts or stops a dictation, or a dictation lasts while it is held.
+    enum class HotkeyMode { toggle, hold };
+    Q_ENUM(HotkeyMode)
     using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(AppState&)>;
 
     static const QString defaultOllamaHost;
@@ -94,6 +98,12 @@ public:
     float volumeLevel() const { return m_volumeLevel; }
     void setVolumeLevel(float level);
 
+    // Settings of our own, stored beside the seven above.
+
+    /// Stored under "hotkeyMode" as "toggle" or "hold"; anything else reads as toggle.
+    HotkeyMode hotkeyMode() const { return m_hotkeyMode; }
+    void setHotkeyMode(HotkeyMode mode);
+
     /// Created on first use, which is the first recording at the latest, and kept for the life of the
     /// process. It follows recordingState by itself.
     OverlayWindow& overlay();
@@ -122,6 +132,7 @@ signals:
     void isBannedWordsEnabledChanged(bool enabled);
     void bannedWordsChanged(const QString& words);
     void volumeLevelChanged(float level);
+    void hotkeyModeChanged(HotkeyMode mode);
 
 private:
     QSettings& m_settings;
@@ -142,4 +153,5 @@ private:
     bool m_isBannedWordsEnabled = true;
     QString m_bannedWords;
     float m_volumeLevel = 0.0f;
+    HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
 };

@@ -2,7 +2,6 @@
 
 #include "core/Prompts.h"
 #include "log/Log.h"
-#include "platform/Clock.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/Workspace.h"
 
@@ -11,10 +10,12 @@
 #include <QTimer>
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
 constexpr std::chrono::milliseconds hotkeyRepeatGuard{500};
+constexpr std::chrono::milliseconds shortestHold{300};
 
 } // namespace
 
@@ -68,7 +69,34 @@ void SessionController::stopDictation() {
     m_stages.recorder.stop();
 }
 
+void SessionController::startHoldToTalk() {
+    m_holdStarted = m_clock.now();
+    startDictation();
+}
+
+void SessionController::endHoldToTalk() {
+    if (m_clock.now() - m_holdStarted < shortestHold) {
+        cancelDictation();
+    } else {
+        stopDictation();
+    }
+}
+
+void SessionController::cancelDictation() {
+    if (m_state.recordingState() != RecordingState::recording) {
+        return;
+    }
+    qCInfo(lcSession).noquote() << QStringLiteral("The hotkey was let go at once; the recording is dropped.");
+    m_discardRecording = true;
+    m_state.setRecordingState(RecordingState::processing);
+    m_stages.recorder.stop();
+}
+
 void SessionController::recordingDidFinish(const QString& url, const std::optional<QString>& error) {
+    if (std::exchange(m_discardRecording, false) && !error) {
+        finishDictation(url);
+        return;
+    }
     if (error) {
         qCWarning(lcSession).noquote() << QStringLiteral("Recording error: ") + *error;
         m_state.setRecordingState(RecordingState::idle);

@@ -21,13 +21,13 @@ quint32 carbonModifiers(quint64 hotkeyModifiers) {
     return modifiers;
 }
 
-GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, std::function<void()> toggleRecording)
+GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, Actions actions)
     : m_state(state)
     , m_service(service)
-    , m_toggleRecording(std::move(toggleRecording)) {}
+    , m_actions(std::move(actions)) {}
 
 void GlobalHotkey::installHotkeyHandler() {
-    m_service.installHandler([this] { hotkeyEventHandler(); });
+    m_service.installHandler([this] { hotkeyEventHandler(); }, [this] { hotkeyReleased(); });
 }
 
 void GlobalHotkey::registerHotkey() {
@@ -45,7 +45,19 @@ void GlobalHotkey::registerHotkey() {
 }
 
 void GlobalHotkey::hotkeyEventHandler() {
-    if (m_state.isRecordingShortcut())
+    const bool hold = m_state.hotkeyMode() == AppState::HotkeyMode::hold;
+    schedule(hold ? m_actions.holdPressed : m_actions.toggleRecording);
+}
+
+void GlobalHotkey::hotkeyReleased() {
+    if (m_state.hotkeyMode() == AppState::HotkeyMode::hold) {
+        schedule(m_actions.holdReleased);
+    }
+}
+
+void GlobalHotkey::schedule(const std::function<void()>& action) {
+    if (m_state.isRecordingShortcut() || !action) {
         return;
-    QMetaObject::invokeMethod(&m_state, m_toggleRecording, Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(&m_state, action, Qt::QueuedConnection);
 }

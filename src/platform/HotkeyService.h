@@ -16,9 +16,9 @@ class HotkeyService {
 public:
     virtual ~HotkeyService() = default;
 
-    /// The handler runs on the main thread for every press of a registered combination; releases and key
-    /// repeat do not count.
-    virtual void installHandler(std::function<void()> onPressed) = 0;
+    /// onPressed runs on the main thread for every press of a registered combination, onReleased when the
+    /// combination no longer holds: its key or one of its modifiers was let go. Key repeat counts as neither.
+    virtual void installHandler(std::function<void()> onPressed, std::function<void()> onReleased) = 0;
 
     /// Takes the combination of a key with Control, Alt, Shift and Meta (the Super or Windows key);
     /// Qt::KeypadModifier names a key of the numeric pad. Nothing when the system refuses it, which is logged

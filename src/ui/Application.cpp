@@ -26,8 +26,11 @@ Application::Application()
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
         SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, *m_deliverer});
-    m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
-                                               [this] { m_controller->toggleRecording(); });
+    m_hotkeys =
+        std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
+                                       GlobalHotkey::Actions{[this] { m_controller->toggleRecording(); },
+                                                             [this] { m_controller->startHoldToTalk(); },
+                                                             [this] { m_controller->endHoldToTalk(); }});
     startUp(*m_state, *m_hotkeys, *m_speech, *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());

@@ -54,6 +54,6 @@ public:
 
 class NullHotkeyService : public HotkeyService {
 public:
-    void installHandler(std::function<void()>) override {}
+    void installHandler(std::function<void()>, std::function<void()>) override {}
     std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination) override { return nullptr; }
 };
