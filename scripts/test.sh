@@ -5,11 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
+mapfile -t whisper_source < <(scripts/whisper-source.sh)
+
 run_suite() {
     local name=$1 dir=build-test/$1
     shift
     echo "=== $name build"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${whisper_source[@]}" "$@" >/dev/null
     cmake --build "$dir" --parallel "$jobs"
     echo "=== $name tests"
     local log="$dir/ctest.log"
