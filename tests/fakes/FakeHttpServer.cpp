@@ -69,8 +69,9 @@ void FakeHttpServer::readRequest(QTcpSocket* socket) {
     }
     m_requests.append(request);
     socket->setProperty("received", QByteArray());
-    socket->write(m_response.bytes);
-    if (!m_response.keepOpen) {
+    const Response response = m_responder ? m_responder(request) : m_response;
+    socket->write(response.bytes);
+    if (!response.keepOpen) {
         socket->disconnectFromHost();
     }
 }

@@ -6,6 +6,8 @@
 #include <QPair>
 #include <QTcpServer>
 
+#include <functional>
+
 class QTcpSocket;
 
 /// A one-answer-per-connection HTTP server on 127.0.0.1 that records what it is sent and answers with a
@@ -46,6 +48,10 @@ public:
     quint16 port() const { return m_server.serverPort(); }
 
     void setResponse(Response response) { m_response = std::move(response); }
+    /// Answers each request with what responder makes of it, instead of the set response.
+    void setResponder(std::function<Response(const Request&)> responder) {
+        m_responder = std::move(responder);
+    }
 
     int connections() const { return m_connections; }
     const QList<Request>& requests() const { return m_requests; }
@@ -55,6 +61,7 @@ private:
 
     QTcpServer m_server;
     Response m_response;
+    std::function<Response(const Request&)> m_responder;
     int m_connections = 0;
     QList<Request> m_requests;
 };
