@@ -35,7 +35,7 @@ bool abortRequested(void* cancelled) {
 } // namespace
 
 int defaultWhisperThreads() {
-    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()) - 1, 1, 4);
 }
 
 WhisperModel::Loaded WhisperModel::load(const QString& path, int threads) {

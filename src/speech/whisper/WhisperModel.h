@@ -13,8 +13,9 @@ struct whisper_context;
 /// The sample rate Whisper listens at; every sample span of the engine is 16 kHz mono float.
 inline constexpr int whisperSampleRate = 16000;
 
-/// How many threads decoding uses when nobody says otherwise: the machine's cores, up to four, beyond which
-/// the small models gain little.
+/// How many threads decoding uses when nobody says otherwise: one core fewer than the machine has, since
+/// decoding runs while the recording does and ggml's threads spin while they wait for each other, which
+/// slows them badly when they share a core; and no more than four, beyond which the models gain little.
 int defaultWhisperThreads();
 
 /// A Whisper model in memory. Loading takes from a fraction of a second to a few seconds and as much memory
