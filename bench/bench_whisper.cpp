@@ -10,7 +10,7 @@
 // MURMURO_BENCH_WHISPER_MODEL names a real model to measure as well, whose transcripts go to stderr. Needs
 // espeak-ng; prints a Markdown table.
 
-#include "platform/linux/AudioFileDecoder.h"
+#include "speech/AudioFileDecoder.h"
 #include "speech/whisper/WhisperTranscription.h"
 
 #include <QCoreApplication>

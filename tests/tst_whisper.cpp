@@ -1,4 +1,4 @@
-#include "platform/linux/AudioFileDecoder.h"
+#include "speech/AudioFileDecoder.h"
 #include "speech/whisper/SpeechSegmenter.h"
 #include "speech/whisper/WhisperModelKeeper.h"
 #include "speech/whisper/WhisperTranscription.h"

@@ -1,6 +1,6 @@
 #include "speech/whisper/ModelCatalog.h"
 
-#include "core/WebRequest.h"
+#include "net/WebRequest.h"
 
 #include <QStandardPaths>
 

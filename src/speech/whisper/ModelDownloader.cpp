@@ -1,6 +1,6 @@
 #include "speech/whisper/ModelDownloader.h"
 
-#include "core/WebRequest.h"
+#include "net/WebRequest.h"
 
 #include <QCryptographicHash>
 #include <QDir>

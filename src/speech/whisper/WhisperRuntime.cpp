@@ -1,5 +1,7 @@
 #include "speech/whisper/WhisperRuntime.h"
 
+#include "log/Log.h"
+
 #include <ggml-backend.h>
 #include <whisper.h>
 
@@ -8,15 +10,13 @@
 #include <filesystem>
 #include <mutex>
 
-Q_LOGGING_CATEGORY(whisperLog, "murmuro.speech.whisper", QtWarningMsg)
-
 namespace {
 
 // whisper.cpp hands over its messages in pieces, each ending in a newline or continued by the next.
 void forwardMessage(ggml_log_level, const char* text, void*) {
     const QByteArray line = QByteArray(text).trimmed();
     if (!line.isEmpty()) {
-        qCDebug(whisperLog).noquote() << QString::fromUtf8(line);
+        qCDebug(lcSpeech).noquote() << QString::fromUtf8(line);
     }
 }
 
