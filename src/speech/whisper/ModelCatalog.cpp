@@ -2,6 +2,7 @@
 
 #include "net/WebRequest.h"
 
+#include <QDir>
 #include <QStandardPaths>
 
 QString CatalogModel::fileName() const {
@@ -45,4 +46,11 @@ QUrl catalogModelUrl(const CatalogModel& model, const QString& mirror) {
 QString whisperModelsDirectory() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Murmuro/models");
+}
+
+QString whisperModelFile(const QString& setting) {
+    if (QDir::isAbsolutePath(setting)) {
+        return setting;
+    }
+    return whisperModelsDirectory() + QLatin1Char('/') + CatalogModel{setting, 0, {}}.fileName();
 }

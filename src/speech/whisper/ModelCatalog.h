@@ -33,3 +33,7 @@ QUrl catalogModelUrl(const CatalogModel& model, const QString& mirror);
 
 /// $XDG_DATA_HOME/Murmuro/models, where downloaded models are kept.
 QString whisperModelsDirectory();
+
+/// The file the whisperModel setting names: itself when it is an absolute path, else the catalog model of
+/// that name in the models folder.
+QString whisperModelFile(const QString& setting);

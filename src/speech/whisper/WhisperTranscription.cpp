@@ -21,6 +21,7 @@ WhisperTranscription::~WhisperTranscription() {
 }
 
 void WhisperTranscription::addAudio(std::span<const float> samples) {
+    m_samplesHeard += samples.size();
     {
         std::lock_guard lock(m_mutex);
         m_inbox.insert(m_inbox.end(), samples.begin(), samples.end());

@@ -46,6 +46,8 @@ public:
 
     /// Seconds of speech decoded so far.
     double secondsDecoded() const { return m_secondsDecoded; }
+    /// Samples of the recording that have come in so far.
+    std::size_t samplesHeard() const { return m_samplesHeard; }
 
 private:
     void run();
@@ -62,5 +64,6 @@ private:
     bool m_finishing = false;
     std::atomic<bool> m_cancelled = false;
     std::atomic<double> m_secondsDecoded = 0;
+    std::atomic<std::size_t> m_samplesHeard = 0;
     std::thread m_worker;
 };
