@@ -5,7 +5,8 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURMURO_BUILD_TESTS=OFF -DMURMURO_BUILD_BENCH=OFF
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMURMURO_BUILD_TESTS=OFF -DMURMURO_BUILD_BENCH=OFF \
+		$(shell bash scripts/whisper-source.sh)
 	cmake --build build --parallel
 
 run: build

@@ -16,8 +16,8 @@
 #include "output/PasteDeliverer.h"
 #include "overlay/OverlayWindowController.h"
 #include "platform/PlatformServices.h"
-#include "speech/SpeechRecognitionChoice.h"
 #include "speech/SpeechTranscriber.h"
+#include "speech/pocketsphinx/PocketsphinxRecognition.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     ChatClient chat;
     TimedRewriter rewriter(chat);
     MicrophoneRecorder recorder(state, *platform.audioCapture, dir.filePath(QStringLiteral("recording.m4a")));
-    std::unique_ptr<SpeechRecognition> recognition = chooseSpeechRecognition({}, {});
+    std::unique_ptr<SpeechRecognition> recognition = std::make_unique<PocketsphinxRecognition>();
     SpeechTranscriber speechTranscriber(state, *recognition);
     TimedTranscriber transcriber(speechTranscriber);
     PasteDeliverer deliverer(state, {*platform.pasteboard, *platform.systemSound,

@@ -11,7 +11,8 @@ if [[ ${1:-} == --short ]]; then lengths=(5 30); fi
 
 build="build-bench"
 if [[ ! -f $build/build.ninja ]]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMURMURO_BUILD_TESTS=OFF >/dev/null
+    mapfile -t whisper_source < <(scripts/whisper-source.sh)
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMURMURO_BUILD_TESTS=OFF "${whisper_source[@]}" >/dev/null
 fi
 cmake --build "$build" >/dev/null
 

@@ -15,6 +15,7 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 jobs=$(nproc)
+mapfile -t whisper_source < <(scripts/whisper-source.sh)
 builds=("$@")
 ((${#builds[@]})) || builds=(release sanitized fuzz)
 summary=()
@@ -35,7 +36,7 @@ run_suite() {
     local log=$dir/ctest.log started=$SECONDS
 
     stage "$name build: configuring and building $dir ($kind, $jobs jobs)"
-    if ! { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null &&
+    if ! { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${whisper_source[@]}" "${flags[@]}" >/dev/null &&
         cmake --build "$dir" --parallel "$jobs"; }; then
         summary+=("$(printf '%-10s FAILED to build (see the output above)' "$name")")
         failed=1

@@ -4,7 +4,6 @@
 #include "speech/SpeechRecognitionChoice.h"
 #include "speech/SpeechTranscriber.h"
 #include "speech/WhisperLanguages.h"
-#include "speech/pocketsphinx/PocketsphinxRecognition.h"
 #include "speech/server/TranscriptionServerRecognition.h"
 
 #include <QFile>
@@ -116,11 +115,13 @@ private slots:
 
     // Which addresses are web addresses is tested with the network module.
     void onlyAWebAddressChoosesTheServer() {
-        QVERIFY(dynamic_cast<TranscriptionServerRecognition*>(
-            chooseSpeechRecognition(" https://[::1]:1/ ", {}).get()));
-        QVERIFY(
-            dynamic_cast<PocketsphinxRecognition*>(chooseSpeechRecognition("file:///tmp", "large").get()));
-        QVERIFY(dynamic_cast<PocketsphinxRecognition*>(chooseSpeechRecognition({}, {}).get()));
+        using Engine = SpeechEnginePlan::Engine;
+        const auto engine = [](const char* server) {
+            return planSpeechRecognition({server, "large", "pocketsphinx", {}, 5}).engine;
+        };
+        QCOMPARE(engine(" https://[::1]:1/ "), Engine::server);
+        QCOMPARE(engine("file:///tmp"), Engine::pocketsphinx);
+        QCOMPARE(engine(""), Engine::pocketsphinx);
     }
 
     void dictationSendsTheRecordingAsAWaveForm_data() {
@@ -138,8 +139,9 @@ private slots:
     void dictationSendsTheRecordingAsAWaveForm() {
         QFETCH(QString, chosenModel);
         QFETCH(QString, locale);
+        const SpeechSettings settings{m_server->address(), chosenModel, "pocketsphinx", {}, 5};
         const std::unique_ptr<SpeechRecognition> speech =
-            chooseSpeechRecognition(m_server->address(), chosenModel);
+            createSpeechRecognition(planSpeechRecognition(settings), settings);
         TestAppState app({}, locale);
         SpeechTranscriber transcriber(app.state, *speech);
         std::optional<QString> transcript;

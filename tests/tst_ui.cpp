@@ -1,8 +1,10 @@
+#include "core/SpeechEngineSelection.h"
 #include "fakes/FakeStages.h"
 #include "hotkey/ShortcutRecorderView.h"
 #include "hotkey/VirtualKeyCodes.h"
 #include "overlay/OverlayView.h"
 #include "overlay/OverlayWindowController.h"
+#include "speech/whisper/ModelDownloader.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
 
@@ -10,7 +12,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 // The tray menu, the Settings window and the overlay, each following AppState. The overlay's window is
@@ -22,6 +27,8 @@ class TestUi : public QObject {
 
     std::unique_ptr<TestAppState> m_app;
     FakeAudioCapture m_audio;
+    std::unique_ptr<SpeechEngineSelection> m_speech;
+    std::unique_ptr<ModelDownloader> m_downloader;
     std::unique_ptr<SettingsWindow> m_window;
 
     template <class Widget>
@@ -44,7 +51,11 @@ private slots:
         m_app = std::make_unique<TestAppState>();
         m_audio.devices = {{QStringLiteral("usb-1"), QStringLiteral("USB Headset")},
                            {QStringLiteral("hda-0"), QStringLiteral("Built-in Microphone")}};
-        m_window = std::make_unique<SettingsWindow>(m_app->state, m_audio);
+        // A models folder of the test's own, empty.
+        qputenv("XDG_DATA_HOME", m_app->directory.path().toUtf8());
+        m_speech = std::make_unique<SpeechEngineSelection>(m_app->state, QString(), QString());
+        m_downloader = std::make_unique<ModelDownloader>(whisperModelsDirectory(), QString());
+        m_window = std::make_unique<SettingsWindow>(m_app->state, m_audio, *m_speech, *m_downloader);
         m_window->present();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -88,6 +99,27 @@ private slots:
         m_window->hide();
         m_window->present();
         QCOMPARE(m_audio.listReads, readsBeforeOpening + 1);
+    }
+
+    void speechSectionStoresTheEngineAndModel() {
+        auto* engine = child<QComboBox>("speechEngine");
+        // No choice made and no model: pocketsphinx, with the hint that a Whisper model does better.
+        QCOMPARE(engine->currentData().toString(), QStringLiteral("pocketsphinx"));
+        QVERIFY(child<QLabel>("speechHint")->isVisible());
+        QCOMPARE(child<QLabel>("state-base.en")->text(), QStringLiteral("not downloaded"));
+        QVERIFY(child<QPushButton>("download-base.en")->isEnabled());
+        QVERIFY(!child<QPushButton>("cancel-base.en")->isEnabled());
+
+        child<QRadioButton>("model-small.en")->click();
+        QCOMPARE(stored("whisperModel"), QStringLiteral("small.en"));
+        engine->setCurrentIndex(engine->findData("whisper"));
+        emit engine->activated(engine->currentIndex());
+        QCOMPARE(stored("speechEngine"), QStringLiteral("whisper"));
+        // Chosen but not there: the cause is shown, and the dictations fail with it.
+        QCOMPARE(m_speech->plan().engine, SpeechEnginePlan::Engine::whisper);
+        QVERIFY(child<QLabel>("whisperProblem")->isVisible());
+        QVERIFY(child<QLabel>("whisperProblem")->text().contains("ggml-small.en.bin"));
+        QVERIFY(!child<QLabel>("speechHint")->isVisible());
     }
 
     void recorderTakesTheNextKey() {

@@ -3,14 +3,15 @@
 #include "audio/VolumeLevel.h"
 #include "core/AppState.h"
 #include "log/Log.h"
-#include "platform/AudioCapture.h"
 
 #include <cmath>
 
-MicrophoneRecorder::MicrophoneRecorder(AppState& state, AudioCapture& capture, QString recordingPath)
+MicrophoneRecorder::MicrophoneRecorder(AppState& state, AudioCapture& capture, QString recordingPath,
+                                       AudioCapture::SampleHandler listener)
     : m_state(state)
     , m_capture(capture)
-    , m_recordingPath(std::move(recordingPath)) {}
+    , m_recordingPath(std::move(recordingPath))
+    , m_listener(std::move(listener)) {}
 
 MicrophoneRecorder::~MicrophoneRecorder() = default;
 
@@ -32,8 +33,9 @@ void MicrophoneRecorder::startRecording(RecordingDelegate& delegate) {
             },
             Qt::QueuedConnection);
     };
-    m_session = m_capture.startRecording(m_state.selectedMicrophoneID(), m_recordingPath, std::move(onFinish),
-                                         [this](const QList<float>& powers) { updateVolumeLevel(powers); });
+    m_session = m_capture.startRecording(
+        m_state.selectedMicrophoneID(), m_recordingPath, std::move(onFinish),
+        [this](const QList<float>& powers) { updateVolumeLevel(powers); }, m_listener);
     if (!m_session) {
         return;
     }

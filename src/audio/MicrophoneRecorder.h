@@ -1,22 +1,23 @@
 #pragma once
 
 #include "core/Stages.h"
+#include "platform/AudioCapture.h"
 
 #include <QObject>
 
 #include <memory>
 
 class AppState;
-class AudioCapture;
-class CaptureSession;
 
 /// Records the selected microphone into the recording file and meters its level into AppState while the
 /// dictation is recording. It owns the capture from the start of a recording until its file is handed over.
+/// A listener, when given, hears the audio of every recording while it is captured (on a capture thread).
 class MicrophoneRecorder : public QObject, public Recorder {
     Q_OBJECT
 
 public:
-    MicrophoneRecorder(AppState& state, AudioCapture& capture, QString recordingPath);
+    MicrophoneRecorder(AppState& state, AudioCapture& capture, QString recordingPath,
+                       AudioCapture::SampleHandler listener = {});
     ~MicrophoneRecorder() override;
 
     void startRecording(RecordingDelegate& delegate) override;
@@ -31,6 +32,7 @@ private:
     AppState& m_state;
     AudioCapture& m_capture;
     QString m_recordingPath;
+    AudioCapture::SampleHandler m_listener;
     std::unique_ptr<CaptureSession> m_session;
     quint64 m_recordings = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -13,6 +14,9 @@ const QString bannedWordsKey = QStringLiteral("bannedWords");
 const QString hotkeyKeyCodeKey = QStringLiteral("hotkeyKeyCode");
 const QString hotkeyModifiersKey = QStringLiteral("hotkeyModifiers");
 const QString hotkeyStringKey = QStringLiteral("hotkeyString");
+const QString speechEngineKey = QStringLiteral("speechEngine");
+const QString whisperModelKey = QStringLiteral("whisperModel");
+const QString whisperKeepLoadedMinutesKey = QStringLiteral("whisperKeepLoadedMinutes");
 const QString hotkeyModeKey = QStringLiteral("hotkeyMode");
 const QString holdValue = QStringLiteral("hold");
 
@@ -42,6 +46,7 @@ public:
 const QString AppState::defaultOllamaHost = QStringLiteral("http://127.0.0.1:11434");
 const QString AppState::defaultModelName = QStringLiteral("gpt-oss:120b-cloud");
 const QString AppState::defaultHotkeyString = QStringLiteral("\u2318\u21E7R");
+const QString AppState::defaultWhisperModel = QStringLiteral("base.en");
 const QString AppState::defaultBannedWords = QStringLiteral(
     "salt air, ocean breeze, tapestry, embark, delve, symphony, beacon, whisper, echo, dance, glimmer, "
     "shimmer, gaze, realm, destiny, fate, journey, unravel, enigmatic, mysterious, labyrinth, haunting, "
@@ -62,6 +67,13 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
                                  ? settings.value(isBannedWordsEnabledKey).toBool()
                                  : true)
     , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords))
+    , m_speechEngine(storedString(settings, speechEngineKey, QString()))
+    , m_whisperModel(storedString(settings, whisperModelKey, defaultWhisperModel))
+    , m_whisperKeepLoadedMinutes(
+          settings.contains(whisperKeepLoadedMinutesKey)
+              ? int(std::clamp<qint64>(storedInteger(settings, whisperKeepLoadedMinutesKey), 0,
+                                       maxWhisperKeepLoadedMinutes))
+              : defaultWhisperKeepLoadedMinutes)
     , m_hotkeyMode(storedString(settings, hotkeyModeKey, QString()) == holdValue ? HotkeyMode::hold
                                                                                  : HotkeyMode::toggle) {
     connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
@@ -175,4 +187,22 @@ OverlayWindow& AppState::overlay() {
         m_overlay = m_overlayFactory ? m_overlayFactory(*this) : std::make_unique<NoOverlay>();
     }
     return *m_overlay;
+}
+
+void AppState::setSpeechEngine(const QString& engine) {
+    m_speechEngine = engine;
+    m_settings.setValue(speechEngineKey, engine);
+    emit speechEngineChanged(engine);
+}
+
+void AppState::setWhisperModel(const QString& model) {
+    m_whisperModel = model;
+    m_settings.setValue(whisperModelKey, model);
+    emit whisperModelChanged(model);
+}
+
+void AppState::setWhisperKeepLoadedMinutes(int minutes) {
+    m_whisperKeepLoadedMinutes = std::clamp(minutes, 0, maxWhisperKeepLoadedMinutes);
+    m_settings.setValue(whisperKeepLoadedMinutesKey, m_whisperKeepLoadedMinutes);
+    emit whisperKeepLoadedMinutesChanged(m_whisperKeepLoadedMinutes);
 }

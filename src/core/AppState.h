@@ -19,7 +19,8 @@ class QSettings;
 /// hotkey. Lives on the main thread. The stages own their platform objects; this holds only what the
 /// interface and the session controller read.
 ///
-/// Seven settings persist under keys equal to their names. Every assignment writes them, also of an equal
+/// Seven settings persist under keys equal to their names, and so do the three of speech recognition
+/// (speechEngine, whisperModel, whisperKeepLoadedMinutes). Every assignment writes them, also of an equal
 /// value, and announces the change, also of an equal value.
 class AppState : public QObject {
     Q_OBJECT
@@ -43,6 +44,10 @@ class AppState : public QObject {
                    isBannedWordsEnabledChanged)
     Q_PROPERTY(QString bannedWords READ bannedWords WRITE setBannedWords NOTIFY bannedWordsChanged)
     Q_PROPERTY(float volumeLevel READ volumeLevel WRITE setVolumeLevel NOTIFY volumeLevelChanged)
+    Q_PROPERTY(QString speechEngine READ speechEngine WRITE setSpeechEngine NOTIFY speechEngineChanged)
+    Q_PROPERTY(QString whisperModel READ whisperModel WRITE setWhisperModel NOTIFY whisperModelChanged)
+    Q_PROPERTY(int whisperKeepLoadedMinutes READ whisperKeepLoadedMinutes WRITE setWhisperKeepLoadedMinutes
+                   NOTIFY whisperKeepLoadedMinutesChanged)
     Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
 
 public:
@@ -58,8 +63,12 @@ public:
     static constexpr quint16 defaultHotkeyKeyCode = 15;
     static constexpr quint64 defaultHotkeyModifiers = 0x120000;
     static const QString defaultHotkeyString;
+    static const QString defaultWhisperModel;
+    static constexpr int defaultWhisperKeepLoadedMinutes = 5;
+    static constexpr int maxWhisperKeepLoadedMinutes = 24 * 60;
 
-    /// Gives every field its initial value and reads the locale, microphone and banned-words settings.
+    /// Gives every field its initial value and reads the locale, microphone, banned-words and speech
+    /// recognition settings.
     /// currentLocale stands in for a locale setting that was never stored. Without an overlay factory the
     /// program shows no overlay.
     AppState(QSettings& settings, const QString& currentLocale, OverlayFactory overlayFactory = {});
@@ -100,6 +109,16 @@ public:
 
     // Settings of our own, stored beside the seven above.
 
+    /// "whisper", "pocketsphinx" or "server"; empty until the user chooses, which means Whisper when its
+    /// model is there and pocketsphinx otherwise.
+    QString speechEngine() const { return m_speechEngine; }
+    void setSpeechEngine(const QString& engine);
+    /// A catalog model's name, such as "base.en", or the absolute path of a ggml model file.
+    QString whisperModel() const { return m_whisperModel; }
+    void setWhisperModel(const QString& model);
+    /// How long the Whisper model stays in memory after a dictation; 0 frees it at once.
+    int whisperKeepLoadedMinutes() const { return m_whisperKeepLoadedMinutes; }
+    void setWhisperKeepLoadedMinutes(int minutes);
     /// Stored under "hotkeyMode" as "toggle" or "hold"; anything else reads as toggle.
     HotkeyMode hotkeyMode() const { return m_hotkeyMode; }
     void setHotkeyMode(HotkeyMode mode);
@@ -132,6 +151,9 @@ signals:
     void isBannedWordsEnabledChanged(bool enabled);
     void bannedWordsChanged(const QString& words);
     void volumeLevelChanged(float level);
+    void speechEngineChanged(const QString& engine);
+    void whisperModelChanged(const QString& model);
+    void whisperKeepLoadedMinutesChanged(int minutes);
     void hotkeyModeChanged(HotkeyMode mode);
 
 private:
@@ -153,5 +175,8 @@ private:
     bool m_isBannedWordsEnabled = true;
     QString m_bannedWords;
     float m_volumeLevel = 0.0f;
+    QString m_speechEngine;
+    QString m_whisperModel;
+    int m_whisperKeepLoadedMinutes = defaultWhisperKeepLoadedMinutes;
     HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 /// An input device as the device list shows it.
 struct AudioInputDevice {
@@ -36,6 +37,10 @@ public:
     /// Called on the main thread 20 times a second while recording, with the latest average power of each
     /// channel in dB relative to full scale.
     using LevelHandler = std::function<void(const QList<float>& channelPowers)>;
+    /// Called on a capture thread, piece by piece and in order, with the recording's audio as 16 kHz mono
+    /// float samples, so that a recogniser can work while the user speaks. The pieces reach it before the
+    /// finish handler hears that the file is complete.
+    using SampleHandler = std::function<void(std::span<const float> samples)>;
 
     virtual ~AudioCapture() = default;
 
@@ -47,9 +52,10 @@ public:
 
     /// Starts recording the device with this identifier into the file, or the default input when the
     /// identifier is empty or names no present device. Nothing when there is no input or it cannot be opened;
-    /// the reason is logged.
+    /// the reason is logged. Without a sample handler the audio goes only into the file.
     /// Once the input is open, whatever is at url is removed (a symlink itself, never its target) and the
     /// file is created anew, readable by its owner only.
     virtual std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
-                                                           FinishHandler onFinish, LevelHandler onLevels) = 0;
+                                                           FinishHandler onFinish, LevelHandler onLevels,
+                                                           SampleHandler onSamples) = 0;
 };

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 /// What a recogniser made of a recording: the text, possibly empty, or why there is none.
 struct RecognitionResult {
@@ -19,6 +20,8 @@ struct RecognitionResult {
 class SpeechRecognizer {
 public:
     using ResultHandler = std::function<void(const RecognitionResult&)>;
+    /// Takes a recording's audio while it is captured: 16 kHz mono float samples, in order, from any thread.
+    using AudioListener = std::function<void(std::span<const float> samples)>;
 
     virtual ~SpeechRecognizer() = default;
 
@@ -28,6 +31,11 @@ public:
     /// Recognises the whole audio file. The handler runs once, on the main thread, unless the recogniser is
     /// destroyed first.
     virtual void recognizeFile(const QString& url, ResultHandler handler) = 0;
+
+    /// For a recogniser that works while the user speaks: where the audio of the recording goes as it is
+    /// captured, before recognizeFile() gets the finished file of the same recording. Empty for a recogniser
+    /// that only reads the file. The listener may outlive the recogniser; what it hears then is dropped.
+    virtual AudioListener audioListener() { return {}; }
 };
 
 /// A speech recognition engine.

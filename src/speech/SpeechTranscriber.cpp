@@ -9,6 +9,9 @@
 namespace {
 
 const QString fallbackLocale = QStringLiteral("en-US");
+// The capture may deliver its first audio before the recogniser of the recording is made; a second of it is
+// kept for the recogniser.
+constexpr std::size_t earlyAudioKept = 16000;
 
 } // namespace
 
@@ -25,8 +28,10 @@ void SpeechTranscriber::recordingStateChanged(RecordingState state) {
     case RecordingState::recording:
         m_preparedLocale = m_state.transcriptionLocale();
         m_prepared = recognizerFor(m_preparedLocale);
+        listenWith(m_prepared ? m_prepared->audioListener() : SpeechRecognizer::AudioListener());
         break;
     case RecordingState::idle:
+        listenWith({});
         m_prepared.reset();
         break;
     case RecordingState::processing:
@@ -37,6 +42,27 @@ void SpeechTranscriber::recordingStateChanged(RecordingState state) {
 std::unique_ptr<SpeechRecognizer> SpeechTranscriber::recognizerFor(const QString& localeIdentifier) {
     std::unique_ptr<SpeechRecognizer> recognizer = m_speech.createRecognizer(localeIdentifier);
     return recognizer ? std::move(recognizer) : m_speech.createRecognizer(fallbackLocale);
+}
+
+void SpeechTranscriber::listenWith(SpeechRecognizer::AudioListener listener) {
+    std::lock_guard lock(m_listening);
+    m_listener = std::move(listener);
+    if (m_listener && !m_early.empty()) {
+        m_listener(m_early);
+    }
+    m_early.clear();
+}
+
+void SpeechTranscriber::hearAudio(std::span<const float> samples) {
+    std::lock_guard lock(m_listening);
+    if (m_listener) {
+        m_listener(samples);
+        return;
+    }
+    m_early.insert(m_early.end(), samples.begin(), samples.end());
+    if (m_early.size() > earlyAudioKept) {
+        m_early.erase(m_early.begin(), m_early.end() - std::ptrdiff_t(earlyAudioKept));
+    }
 }
 
 void SpeechTranscriber::transcribeAudio(const QString& url, TextResultHandler done) {

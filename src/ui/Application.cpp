@@ -3,7 +3,6 @@
 #include "audio/RecordingFile.h"
 #include "core/Startup.h"
 #include "overlay/OverlayWindowController.h"
-#include "speech/SpeechRecognitionChoice.h"
 #include "ui/AppIcon.h"
 
 #include <QApplication>
@@ -12,14 +11,19 @@
 
 Application::Application()
     : m_platform(createPlatformServices())
-    , m_speech(chooseSpeechRecognition(qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
-                                       qEnvironmentVariable("MURMURO_SPEECH_MODEL"))) {
+    , m_downloader(whisperModelsDirectory(), qEnvironmentVariable("MURMURO_MODEL_MIRROR")) {
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
         return std::make_unique<OverlayWindowController>(state);
     });
-    m_recorder =
-        std::make_unique<MicrophoneRecorder>(*m_state, *m_platform.audioCapture, recordingFilePath());
-    m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, *m_speech);
+    m_speech =
+        std::make_unique<SpeechEngineSelection>(*m_state, qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
+                                                qEnvironmentVariable("MURMURO_SPEECH_MODEL"));
+    m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, m_speech->recognition());
+    m_recorder = std::make_unique<MicrophoneRecorder>(
+        *m_state, *m_platform.audioCapture, recordingFilePath(),
+        [transcriber = m_transcriber.get()](std::span<const float> samples) {
+            transcriber->hearAudio(samples);
+        });
     m_deliverer = std::make_unique<PasteDeliverer>(
         *m_state, PasteDeliverer::Services{*m_platform.pasteboard, *m_platform.systemSound,
                                            *m_platform.accessibilityTrust, *m_platform.keyboardEvents});
@@ -31,7 +35,7 @@ Application::Application()
                                        GlobalHotkey::Actions{[this] { m_controller->toggleRecording(); },
                                                              [this] { m_controller->startHoldToTalk(); },
                                                              [this] { m_controller->endHoldToTalk(); }});
-    startUp(*m_state, *m_hotkeys, *m_speech, *m_deliverer);
+    startUp(*m_state, *m_hotkeys, m_speech->recognition(), *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());
     m_tray = std::make_unique<TrayMenu>(*m_state, *m_controller,
@@ -47,7 +51,8 @@ Application::~Application() = default;
 // should not carry them.
 void Application::showSettings() {
     if (!m_settingsWindow) {
-        m_settingsWindow = std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture);
+        m_settingsWindow =
+            std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture, *m_speech, m_downloader);
     }
     m_settingsWindow->present();
 }

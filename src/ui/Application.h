@@ -3,12 +3,13 @@
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
 #include "core/SessionController.h"
+#include "core/SpeechEngineSelection.h"
 #include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
 #include "output/PasteDeliverer.h"
 #include "platform/PlatformServices.h"
-#include "speech/SpeechRecognition.h"
 #include "speech/SpeechTranscriber.h"
+#include "speech/whisper/ModelDownloader.h"
 #include "ui/AboutDialog.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
@@ -30,12 +31,15 @@ private:
 
     QSettings m_settings;
     PlatformServices m_platform;
-    std::unique_ptr<SpeechRecognition> m_speech;
     ChatClient m_rewriter;
     std::unique_ptr<AppState> m_state;
+    std::unique_ptr<SpeechEngineSelection> m_speech;
+    ModelDownloader m_downloader;
+    // Before the recorder, which hands it the audio of a recording from the capture thread until the capture
+    // is released.
+    std::unique_ptr<SpeechTranscriber> m_transcriber;
     std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<PasteDeliverer> m_deliverer;
-    std::unique_ptr<SpeechTranscriber> m_transcriber;
     std::unique_ptr<SessionController> m_controller;
     std::unique_ptr<GlobalHotkey> m_hotkeys;
     std::unique_ptr<AboutDialog> m_about;

@@ -3,6 +3,8 @@
 #include "core/AppState.h"
 #include "hotkey/ShortcutRecorderView.h"
 #include "platform/AudioCapture.h"
+#include "speech/WhisperLanguages.h"
+#include "ui/SpeechSection.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,7 +37,8 @@ void showText(QLineEdit* edit, const QString& text) {
 
 } // namespace
 
-SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, QWidget* parent)
+SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, SpeechEngineSelection& speech,
+                               ModelDownloader& downloader, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
     , m_audioCapture(audioCapture) {
@@ -46,6 +49,7 @@ SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, QWid
     layout->addWidget(createOllamaSection());
     layout->addWidget(createShortcutsSection());
     layout->addWidget(createAudioSection());
+    layout->addWidget(new SpeechSection(state, speech, downloader, this));
     layout->addWidget(createBehaviourSection());
     layout->addWidget(createBannedWordsSection());
     layout->addStretch();
@@ -217,6 +221,7 @@ void SettingsWindow::reloadLanguages() {
     m_language->addItem(QStringLiteral("English (UK)"), QStringLiteral("en-GB"));
     m_language->addItem(QStringLiteral("German"), QStringLiteral("de-DE"));
     m_language->addItem(QStringLiteral("System Default (%1)").arg(systemLocale), systemLocale);
+    m_language->addItem(QStringLiteral("Automatic (Whisper finds the language)"), automaticLanguage);
     selectLanguage();
 }
 

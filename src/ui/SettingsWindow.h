@@ -4,17 +4,21 @@
 
 class AppState;
 class AudioCapture;
+class ModelDownloader;
+class SpeechEngineSelection;
 class QComboBox;
 class QGraphicsOpacityEffect;
 class QPlainTextEdit;
 
-/// The settings form: chat server, hotkey, microphone and language, auto-paste and the banned words. Every
+/// The settings form: chat server, hotkey, microphone and language, speech recognition, auto-paste and the
+/// banned words. Every
 /// control writes to AppState as it is used and follows AppState when something else changes it.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    SettingsWindow(AppState& state, AudioCapture& audioCapture, QWidget* parent = nullptr);
+    SettingsWindow(AppState& state, AudioCapture& audioCapture, SpeechEngineSelection& speech,
+                   ModelDownloader& downloader, QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
     /// Shows the window, or brings it forward if it is open, in front of other applications.

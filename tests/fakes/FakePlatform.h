@@ -79,10 +79,12 @@ struct FakeAudioCapture : AudioCapture {
         devicesChanged = std::move(handler);
     }
     std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
-                                                   FinishHandler onFinish, LevelHandler onLevels) override {
+                                                   FinishHandler onFinish, LevelHandler onLevels,
+                                                   SampleHandler onSamples) override {
         journal << QStringLiteral("capture %1 into %2").arg(deviceId, url);
         finish = std::move(onFinish);
         levels = std::move(onLevels);
+        samples = std::move(onSamples);
         return hasInput ? std::make_unique<Session>(journal) : nullptr;
     }
     /// Plugs in or removes devices and tells whoever listens, as the device monitor would.
@@ -97,5 +99,6 @@ struct FakeAudioCapture : AudioCapture {
     bool hasInput = true;
     FinishHandler finish;
     LevelHandler levels;
+    SampleHandler samples;
     std::function<void()> devicesChanged;
 };

@@ -157,15 +157,16 @@ GstElement* GstAudioCapture::createSource(const QString& deviceId) const {
 }
 
 std::unique_ptr<CaptureSession> GstAudioCapture::startRecording(const QString& deviceId, const QString& url,
-                                                                FinishHandler onFinish,
-                                                                LevelHandler onLevels) {
+                                                                FinishHandler onFinish, LevelHandler onLevels,
+                                                                SampleHandler onSamples) {
     GstElement* source = createSource(deviceId);
     if (!source) {
         qCWarning(lcAudio).noquote() << QStringLiteral(
             "No microphone found: the sound server lists no input device.");
         return nullptr;
     }
-    auto session = std::make_unique<GstRecordingSession>(std::move(onFinish), std::move(onLevels));
+    auto session =
+        std::make_unique<GstRecordingSession>(std::move(onFinish), std::move(onLevels), std::move(onSamples));
     if (const std::optional<QString> error = session->start(source, url)) {
         qCWarning(lcAudio).noquote() << QStringLiteral("The recording could not start: ") + *error;
         return nullptr;

@@ -18,7 +18,8 @@ public:
     QList<AudioInputDevice> inputDevices() const override;
     void setDevicesChangedHandler(std::function<void()> handler) override;
     std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
-                                                   FinishHandler onFinish, LevelHandler onLevels) override;
+                                                   FinishHandler onFinish, LevelHandler onLevels,
+                                                   SampleHandler onSamples) override;
 
 private:
     static GstBusSyncReply onMonitorMessage(GstBus* bus, GstMessage* message, gpointer capture);

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <gst/app/gstappsink.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -56,12 +58,27 @@ void endStream(GstElement* converter, gpointer sinkPad) {
     g_error_free(error);
 }
 
+/// The appsink's report of a new piece of audio, on its streaming thread.
+GstFlowReturn deliverSamples(GstAppSink* sink, gpointer handler) {
+    const GstSamplePtr sample(gst_app_sink_pull_sample(sink));
+    GstBuffer* buffer = sample ? gst_sample_get_buffer(sample.get()) : nullptr;
+    GstMapInfo map;
+    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        (*static_cast<const AudioCapture::SampleHandler*>(handler))(
+            {reinterpret_cast<const float*>(map.data), map.size / sizeof(float)});
+        gst_buffer_unmap(buffer, &map);
+    }
+    return GST_FLOW_OK;
+}
+
 } // namespace
 
 GstRecordingSession::GstRecordingSession(AudioCapture::FinishHandler onFinish,
-                                         AudioCapture::LevelHandler onLevels)
+                                         AudioCapture::LevelHandler onLevels,
+                                         AudioCapture::SampleHandler onSamples)
     : m_onFinish(std::move(onFinish))
     , m_onLevels(std::move(onLevels))
+    , m_onSamples(std::move(onSamples))
     , m_pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))) {
     m_watchdog.setSingleShot(true);
     m_watchdog.setInterval(finishTimeout);
@@ -99,7 +116,8 @@ std::optional<QString> GstRecordingSession::start(GstElement* source, const QStr
         return QStringLiteral(
             "a GStreamer element is missing (audioconvert, level, avenc_aac, mp4mux, fdsink)");
     }
-    if (!gst_element_link_many(source, m_convert, level, encoder, muxer, sink, nullptr)) {
+    if (!gst_element_link_many(source, m_convert, level, nullptr) || !linkOutputs(level, encoder) ||
+        !gst_element_link_many(encoder, muxer, sink, nullptr)) {
         return QStringLiteral("the recording pipeline could not be linked");
     }
     g_object_set(level, "interval", levelInterval, "post-messages", TRUE, nullptr);
@@ -129,6 +147,29 @@ std::optional<QString> GstRecordingSession::start(GstElement* source, const QStr
     }
     m_running = true;
     return std::nullopt;
+}
+
+bool GstRecordingSession::linkOutputs(GstElement* level, GstElement* encoder) {
+    if (!m_onSamples) {
+        return gst_element_link(level, encoder);
+    }
+    GstElement* tee = addElement("tee");
+    GstElement* fileQueue = addElement("queue");
+    GstElement* samplesQueue = addElement("queue");
+    GstElement* convert = addElement("audioconvert");
+    GstElement* resample = addElement("audioresample");
+    GstElement* samples = addElement("appsink");
+    if (!tee || !fileQueue || !samplesQueue || !convert || !resample || !samples) {
+        return false;
+    }
+    GstCaps* caps = gst_caps_from_string("audio/x-raw,format=F32LE,rate=16000,channels=1,layout=interleaved");
+    g_object_set(samples, "caps", caps, "sync", FALSE, nullptr);
+    gst_caps_unref(caps);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &deliverSamples;
+    gst_app_sink_set_callbacks(GST_APP_SINK(samples), &callbacks, &m_onSamples, nullptr);
+    return gst_element_link_many(level, tee, fileQueue, encoder, nullptr) &&
+           gst_element_link_many(tee, samplesQueue, convert, resample, samples, nullptr);
 }
 
 QString GstRecordingSession::pipelineError(const QString& what) const {

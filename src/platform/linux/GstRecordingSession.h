@@ -11,7 +11,9 @@
 #include <mutex>
 #include <optional>
 
-/// One recording through one pipeline: source -> audioconvert -> level -> AAC encoder -> MP4 muxer -> file.
+/// One recording through one pipeline: source -> audioconvert -> level -> AAC encoder -> MP4 muxer -> file,
+/// and with a sample handler a second branch after the level: resampled to 16 kHz mono float, into the
+/// handler on the branch's own streaming thread.
 ///
 /// Bus messages are taken on the thread that posts them and handed to the main thread, where the level
 /// handler hears every level reading and the finish handler is called, at most once. Stopping never waits for
@@ -22,7 +24,8 @@ class GstRecordingSession : public QObject, public CaptureSession {
     Q_OBJECT
 
 public:
-    GstRecordingSession(AudioCapture::FinishHandler onFinish, AudioCapture::LevelHandler onLevels);
+    GstRecordingSession(AudioCapture::FinishHandler onFinish, AudioCapture::LevelHandler onLevels,
+                        AudioCapture::SampleHandler onSamples);
     ~GstRecordingSession() override;
 
     /// Takes the (floating) source element, opens it, replaces whatever is at path by a new file that only
@@ -36,12 +39,16 @@ public:
 private:
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer session);
     GstElement* addElement(const char* factory);
+    /// Links the elements after the level: straight to the encoder, or through a tee that also feeds the
+    /// sample handler.
+    bool linkOutputs(GstElement* level, GstElement* encoder);
     void finish(const std::optional<QString>& error);
     /// what went wrong, with the first error the pipeline reported, if any.
     QString pipelineError(const QString& what) const;
 
     AudioCapture::FinishHandler m_onFinish;
     AudioCapture::LevelHandler m_onLevels;
+    AudioCapture::SampleHandler m_onSamples;
     GstObjectPtr<GstElement> m_pipeline;
     GstElement* m_convert = nullptr;
     QString m_path;

@@ -16,7 +16,7 @@ public:
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     void setDevicesChangedHandler(std::function<void()>) override {}
     std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler,
-                                                   LevelHandler) override {
+                                                   LevelHandler, SampleHandler) override {
         return nullptr;
     }
 };

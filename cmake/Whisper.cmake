@@ -1,0 +1,58 @@
+# whisper.cpp for the offline recogniser: the system's libwhisper when it is 1.8 or newer, else the pinned
+# release built here. Either way the target murmuro_whisper carries whisper.h, ggml-backend.h and the
+# libraries, and the Silero voice activity model that ships with the program lands in <build>/share/murmuro
+# under the name MURMURO_VAD_MODEL_NAME.
+#
+# MURMURO_WHISPER_ARCHIVE points the build at a local copy of the release archive instead of the upstream
+# repository; scripts/test.sh and the Makefile set it when ../shared/third_party holds one.
+
+include(FetchContent)
+include(GNUInstallDirs)
+
+set(MURMURO_WHISPER_COMMIT 371b5a7561823ab2bb32142d2751e35e7534727b)
+set(MURMURO_WHISPER_SHA256 bf00ef4a9370579de5f2f75b2174b58dc47ce1487d09a344f83b35cdcb303304)
+set(MURMURO_WHISPER_ARCHIVE "" CACHE FILEPATH "Local copy of the whisper.cpp 1.9.3 release archive")
+
+if(MURMURO_WHISPER_ARCHIVE)
+    if(NOT EXISTS "${MURMURO_WHISPER_ARCHIVE}")
+        message(FATAL_ERROR "MURMURO_WHISPER_ARCHIVE names a file that does not exist: ${MURMURO_WHISPER_ARCHIVE}")
+    endif()
+    FetchContent_Declare(whisper URL "${MURMURO_WHISPER_ARCHIVE}" URL_HASH SHA256=${MURMURO_WHISPER_SHA256})
+else()
+    FetchContent_Declare(whisper
+        GIT_REPOSITORY https://github.com/ggml-org/whisper.cpp.git
+        GIT_TAG ${MURMURO_WHISPER_COMMIT})
+endif()
+
+# Populated even with a system library: the voice activity model comes from the source tree.
+FetchContent_GetProperties(whisper)
+if(NOT whisper_POPULATED)
+    FetchContent_Populate(whisper)
+endif()
+
+# Found beside the executables, one level up: <build>/share/murmuro in the build tree, <prefix>/share/murmuro
+# once installed.
+set(MURMURO_VAD_MODEL_NAME ggml-silero-v6.2.0.bin)
+file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/share/murmuro")
+file(COPY_FILE "${whisper_SOURCE_DIR}/models/for-tests-silero-v6.2.0-ggml.bin"
+     "${CMAKE_BINARY_DIR}/share/murmuro/${MURMURO_VAD_MODEL_NAME}" ONLY_IF_DIFFERENT)
+install(FILES "${CMAKE_BINARY_DIR}/share/murmuro/${MURMURO_VAD_MODEL_NAME}" DESTINATION "${CMAKE_INSTALL_DATADIR}/murmuro")
+
+pkg_check_modules(SYSTEM_WHISPER QUIET IMPORTED_TARGET whisper>=1.8 ggml)
+add_library(murmuro_whisper INTERFACE)
+if(SYSTEM_WHISPER_FOUND)
+    message(STATUS "whisper.cpp: the system's libwhisper ${SYSTEM_WHISPER_whisper_VERSION}")
+    target_link_libraries(murmuro_whisper INTERFACE PkgConfig::SYSTEM_WHISPER)
+else()
+    message(STATUS "whisper.cpp: building release 1.9.3 from ${whisper_SOURCE_DIR}")
+    add_subdirectory("${CMAKE_CURRENT_LIST_DIR}/whisper" "${CMAKE_BINARY_DIR}/whisper-build" EXCLUDE_FROM_ALL SYSTEM)
+    target_link_libraries(murmuro_whisper INTERFACE whisper ggml)
+    target_compile_definitions(murmuro_whisper INTERFACE MURMURO_GGML_BACKENDS_BESIDE_LIBGGML)
+
+    # The libraries and the CPU variants go into a private directory of their own.
+    set(MURMURO_PRIVATE_LIBDIR "${CMAKE_INSTALL_LIBDIR}/murmuro")
+    install(TARGETS whisper ggml ggml-base ${GGML_AVAILABLE_BACKENDS}
+        LIBRARY DESTINATION "${MURMURO_PRIVATE_LIBDIR}" NAMELINK_SKIP
+        PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" EXCLUDE_FROM_ALL)
+    set(CMAKE_INSTALL_RPATH "$ORIGIN/../${MURMURO_PRIVATE_LIBDIR}")
+endif()
