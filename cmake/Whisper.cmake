@@ -12,6 +12,8 @@ include(GNUInstallDirs)
 set(MURMURO_WHISPER_COMMIT 371b5a7561823ab2bb32142d2751e35e7534727b)
 set(MURMURO_WHISPER_SHA256 bf00ef4a9370579de5f2f75b2174b58dc47ce1487d09a344f83b35cdcb303304)
 set(MURMURO_WHISPER_ARCHIVE "" CACHE FILEPATH "Local copy of the whisper.cpp 1.9.3 release archive")
+option(MURMURO_WHISPER_CPU_VARIANTS
+       "Build ggml's CPU backend for every x86-64 level (off: only for this machine's CPU, for test builds)" ON)
 
 if(MURMURO_WHISPER_ARCHIVE)
     if(NOT EXISTS "${MURMURO_WHISPER_ARCHIVE}")
