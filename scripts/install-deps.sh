@@ -20,6 +20,8 @@ packages=(
   # headless desktop and sound server for the tests
   xvfb xauth openbox trayer xdotool x11-utils pulseaudio pulseaudio-utils
   espeak-ng sox imagemagick
+  # a private session bus for the fake notification server
+  dbus-daemon
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "platform/AccessibilityTrust.h"
 #include "platform/AudioCapture.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
@@ -71,4 +72,9 @@ class NullOverlayWindow : public OverlayWindow {
 public:
     void show(OverlayState) override {}
     void hide() override {}
+};
+
+class NullDesktopNotifications : public DesktopNotifications {
+public:
+    void notify(const QString&) override {}
 };
