@@ -5,6 +5,7 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeStages.h"
 #include "llm/ChatClient.h"
+#include "llm/ModelWarmUp.h"
 #include "platform/null/NullPlatform.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -225,6 +227,41 @@ private slots:
         QCOMPARE(outcome.text, std::nullopt);
         QCOMPARE(m_log, QStringList());
         QCOMPARE(m_server->connections(), 0);
+    }
+
+    void loadsTheModelAheadOnlyWhereTheChatGoes_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QByteArray>("requestLine");
+        QTest::newRow("bare host") << "ADDRESS" << QByteArray("POST /api/chat HTTP/1.1");
+        QTest::newRow("trailing slash kept") << "ADDRESS/" << QByteArray("POST //api/chat HTTP/1.1");
+        QTest::newRow("no web address") << "127.0.0.1:PORT" << QByteArray();
+        QTest::newRow("server gone") << "GONE" << QByteArray();
+    }
+
+    void loadsTheModelAheadOnlyWhereTheChatGoes() {
+        QFETCH(QString, host);
+        QFETCH(QByteArray, requestLine);
+        host.replace("ADDRESS", m_server->address()).replace("PORT", QString::number(m_server->port()));
+        if (host == "GONE") {
+            host = m_server->address();
+            m_server.reset();
+        }
+        QNetworkAccessManager network;
+        requestModelLoad(network, host, "qwen2.5:7b");
+        QTest::qWait(200);
+        QCOMPARE(m_log, QStringList());
+        if (!m_server) {
+            return;
+        }
+        QTRY_COMPARE(m_server->requests().size(), requestLine.isEmpty() ? 0 : 1);
+        QCOMPARE(m_server->connections(), requestLine.isEmpty() ? 0 : 1);
+        if (!requestLine.isEmpty()) {
+            const FakeHttpServer::Request& request = m_server->requests().first();
+            QCOMPARE(request.requestLine, requestLine);
+            QCOMPARE(
+                QJsonDocument::fromJson(request.body).object(),
+                (QJsonObject{{"model", "qwen2.5:7b"}, {"messages", QJsonArray()}, {"keep_alive", "5m"}}));
+        }
     }
 
     void chatFailureEndsTheDictationQuietly_data() {

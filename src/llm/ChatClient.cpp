@@ -2,35 +2,11 @@
 
 #include "core/Log.h"
 #include "core/WebRequest.h"
+#include "llm/ChatEndpoint.h"
 #include "llm/ChatReply.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QUrl>
-
-namespace {
-
-// QNetworkAccessManager sends the path with its segments normalised, and Qt 6.4 folds a leading "//" into
-// "/" there. A host text with a trailing slash must still reach the server as "//api/chat", so such a path
-// gets the one slash the folding takes; a Qt that no longer folds gets the path unchanged.
-QUrl withLeadingSlashesKept(const QUrl& url) {
-    const QString path = url.path(QUrl::FullyEncoded);
-    if (!path.startsWith(QLatin1String("//"))) {
-        return url;
-    }
-    QUrl padded = url;
-    padded.setPath(u'/' + path, QUrl::StrictMode);
-    return padded.adjusted(QUrl::NormalizePathSegments).path(QUrl::FullyEncoded) == path ? padded : url;
-}
-
-QNetworkRequest chatRequest(const QUrl& url, std::chrono::milliseconds transferTimeout) {
-    QNetworkRequest request = isolatedWebRequest(withLeadingSlashesKept(url), transferTimeout);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    return request;
-}
-
-} // namespace
 
 ChatClient::ChatClient(std::chrono::milliseconds transferTimeout)
     : m_transferTimeout(transferTimeout) {}
@@ -48,14 +24,14 @@ QNetworkAccessManager& ChatClient::network() {
 
 void ChatClient::rewriteTranscript(const QString& transcript, const QString& systemPrompt,
                                    const QString& host, const QString& model, TextResultHandler done) {
-    const QUrl url(host + QStringLiteral("/api/chat"), QUrl::StrictMode);
-    if (!isWebServerUrl(url)) {
+    const std::optional<QUrl> endpoint = chatEndpoint(host);
+    if (!endpoint) {
         done(std::nullopt);
         return;
     }
 
-    QNetworkReply* reply =
-        network().post(chatRequest(url, m_transferTimeout), chatRequestBody(model, systemPrompt, transcript));
+    QNetworkReply* reply = network().post(chatEndpointRequest(*endpoint, m_transferTimeout),
+                                          chatRequestBody(model, systemPrompt, transcript));
 
     // The finished handler below has the reply as its context, so an abandoned exchange is reported once.
     abandonOversizedReply(*reply, [done] {
