@@ -136,11 +136,12 @@ private:
     bool m_toneRequested = false;
 };
 
-/// Milliseconds of tone in the file: from the first to the last millisecond whose peak reaches half the
-/// tone's amplitude. Negative when the file cannot be read.
+/// Milliseconds of tone in the file: those whose peak reaches half the tone's amplitude. Counted rather than
+/// measured from first to last, so that a gap in the playback does not stretch the tone. Negative when the
+/// file cannot be read.
 double toneMilliseconds(const QString& path) {
     constexpr int window = decodedSampleRate / 1000;
-    std::vector<bool> loud;
+    int loud = 0;
     int peak = 0;
     int inWindow = 0;
     const auto failure = decodeAudioFile(
@@ -149,7 +150,7 @@ double toneMilliseconds(const QString& path) {
             for (std::int16_t sample : samples) {
                 peak = std::max(peak, std::abs(static_cast<int>(sample)));
                 if (++inWindow == window) {
-                    loud.push_back(peak >= 8192);
+                    loud += peak >= 8192 ? 1 : 0;
                     peak = 0;
                     inWindow = 0;
                 }
@@ -160,9 +161,7 @@ double toneMilliseconds(const QString& path) {
         std::fprintf(stderr, "cannot read the recording: %s\n", qPrintable(*failure));
         return -1;
     }
-    const auto first = std::find(loud.begin(), loud.end(), true);
-    const auto last = std::find(loud.rbegin(), loud.rend(), true);
-    return first == loud.end() ? 0 : static_cast<double>(std::distance(first, last.base()));
+    return loud;
 }
 
 struct Press {
