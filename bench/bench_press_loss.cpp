@@ -3,21 +3,22 @@
 //     build-bench/bench/bench_press_loss [rounds, default 5]
 //
 // Runs inside scripts/with-test-desktop.sh. Each round is a program start of its own (a child process): it
-// settles for 2 s as a freshly launched program would, then starts a recording on the real capture path
-// (GstAudioCapture and GstRecordingSession, default input) while a 1.5 s tone begins to play into the
-// virtual microphone, stops 0.7 s after the tone has ended and measures how much of the tone the file lacks:
-// the first dictation after launch. One second later it does the same again: a later dictation. The rounds
-// run with a GStreamer registry that does not exist yet (a new user profile) and with the one they leave.
-// Prints the medians of the loss and of how long the start call blocked. Two last children time the steps
-// of a first start one by one, with a fresh and with the cached registry.
+// settles for 2 s as a freshly launched program would, then starts a recording on the real capture path (GstAudioCapture and GstRecordingSession, default
+// input) while a 1.5 s tone begins to play into the virtual microphone, stops 0.7 s after the tone has ended
+// and measures how much of the tone the file lacks: the first dictation after launch. One second later it
+// does the same again: a later dictation. The rounds run with a GStreamer registry that does not exist yet (a
+// new user profile) and with the one they leave. Prints the medians of the loss and of how long the start
+// call blocked. Two last children time, with a fresh and with the cached registry, the steps that a first
+// start took before the capture was prepared and the encoder joined late: what the first recording would
+// otherwise wait for.
 //
 // The tone goes into a playback stream that has run for the whole settling time. What it takes to reach a
 // running capture is printed as breakdown_*_tone_path_ms (about 20 ms here, most of it the source's own
 // buffering): only the part of it before the capture starts can hide a loss.
 
-#include "core/Log.h"
-#include "platform/linux/AudioFileDecoder.h"
+#include "log/Log.h"
 #include "platform/linux/GstAudioCapture.h"
+#include "speech/AudioFileDecoder.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -178,11 +179,13 @@ Press dictate(GstAudioCapture& capture, TonePlayer& player, const QString& path)
     const Clock::time_point pressed = Clock::now();
     player.playTone();
     std::unique_ptr<CaptureSession> session =
-        capture.startRecording(QString(), path, [&](const QString&, const std::optional<QString>& e) {
-            error = e;
-            finished = true;
-            loop.quit();
-        });
+        capture.startRecording(QString(), path,
+                               [&](const QString&, const std::optional<QString>& e) {
+                                   error = e;
+                                   finished = true;
+                                   loop.quit();
+                               },
+                               {});
     press.startCallMs = msSince(pressed);
     if (!session) {
         std::fprintf(stderr, "no input to record from\n");
@@ -190,7 +193,7 @@ Press dictate(GstAudioCapture& capture, TonePlayer& player, const QString& path)
     }
     const auto stopAt = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::duration<double>(toneSeconds) + afterTone - (Clock::now() - pressed));
-    QTimer::singleShot(std::max(stopAt, 0ms), [&] { session->fileOutput()->stopRecording(); });
+    QTimer::singleShot(std::max(stopAt, 0ms), [&] { session->stopRecording(); });
     if (!finished) {
         loop.exec();
     }

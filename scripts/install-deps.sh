@@ -20,6 +20,8 @@ packages=(
   # headless desktop and sound server for the tests
   xvfb xauth openbox trayer xdotool x11-utils pulseaudio pulseaudio-utils
   espeak-ng sox imagemagick
+  # network namespaces for the suites that start servers (tests/private-network.sh)
+  iproute2 util-linux
   # a private session bus for the fake notification server
   dbus-daemon
 )

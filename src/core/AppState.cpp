@@ -1,7 +1,6 @@
 #include "core/AppState.h"
 
 #include <QSettings>
-#include <QTimer>
 
 #include <limits>
 
@@ -31,6 +30,11 @@ qint64 storedInteger(const QSettings& settings, const QString& key) {
     return ok ? number : 0;
 }
 
+class NoOverlay : public OverlayWindow {
+public:
+    OverlayState currentState() const override { return OverlayState::hidden; }
+};
+
 } // namespace
 
 const QString AppState::defaultOllamaHost = QStringLiteral("http://127.0.0.1:11434");
@@ -55,7 +59,13 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
     , m_isBannedWordsEnabled(settings.contains(isBannedWordsEnabledKey)
                                  ? settings.value(isBannedWordsEnabledKey).toBool()
                                  : true)
-    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords)) {}
+    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords)) {
+    connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
+        if (state != RecordingState::idle) {
+            overlay();
+        }
+    });
+}
 
 AppState::~AppState() = default;
 
@@ -152,7 +162,7 @@ void AppState::setVolumeLevel(float level) {
 
 OverlayWindow& AppState::overlay() {
     if (!m_overlay) {
-        m_overlay = m_overlayFactory(*this);
+        m_overlay = m_overlayFactory ? m_overlayFactory(*this) : std::make_unique<NoOverlay>();
     }
     return *m_overlay;
 }

@@ -1,15 +1,14 @@
 #include "history/DictationHistory.h"
 
+#include "log/Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
-
-Q_LOGGING_CATEGORY(lcHistory, "murmuro.history")
 
 namespace {
 
@@ -85,7 +84,7 @@ void DictationHistory::clear() {
     m_records.clear();
     QFile file(m_path);
     if (file.exists() && !file.remove()) {
-        qCWarning(lcHistory).noquote()
+        qCWarning(lcSession).noquote()
             << "Cannot remove the dictation history" << m_path << ":" << file.errorString();
     }
     emit changed();
@@ -131,7 +130,7 @@ void DictationHistory::setAside(const QString& why) {
     const QString aside = m_path + QStringLiteral(".unreadable-") +
                           QDateTime::currentDateTimeUtc().toString("yyyyMMddThhmmsszzz");
     const bool renamed = QFile::rename(m_path, aside);
-    qCWarning(lcHistory).noquote() << "The dictation history" << m_path << "cannot be read (" + why + ");"
+    qCWarning(lcSession).noquote() << "The dictation history" << m_path << "cannot be read (" + why + ");"
                                    << (renamed ? "set aside as " + aside + ", starting a new one"
                                                : QStringLiteral("starting a new one over it"));
 }
@@ -147,7 +146,7 @@ void DictationHistory::save() {
         written = file.write(encode(m_records[i]) + '\n') >= 0;
     }
     if (!written || !file.commit()) {
-        qCWarning(lcHistory).noquote()
+        qCWarning(lcSession).noquote()
             << "Cannot write the dictation history" << m_path << ":" << file.errorString();
     }
 }

@@ -1,8 +1,10 @@
 #include "hotkey/GlobalHotkey.h"
 
 #include "core/AppState.h"
+#include "hotkey/QtKeyCodes.h"
+#include "hotkey/VirtualKeyCodes.h"
+#include "log/Log.h"
 #include "platform/HotkeyService.h"
-#include "platform/VirtualKeyCodes.h"
 
 #include <QMetaObject>
 
@@ -32,8 +34,14 @@ void GlobalHotkey::registerHotkey() {
     // The old combination is given back before the new one is taken, so re-registering an unchanged
     // combination does not collide with itself.
     m_state.eventHotKeyRef.reset();
-    m_state.eventHotKeyRef =
-        m_service.registerHotkey(m_state.hotkeyKeyCode(), carbonModifiers(m_state.hotkeyModifiers()));
+    const std::optional<QKeyCombination> combination =
+        qtKeyCombination(m_state.hotkeyKeyCode(), carbonModifiers(m_state.hotkeyModifiers()));
+    if (!combination) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The hotkey's key code %1 names no key; no hotkey.")
+                                             .arg(m_state.hotkeyKeyCode());
+        return;
+    }
+    m_state.eventHotKeyRef = m_service.registerHotkey(*combination);
 }
 
 void GlobalHotkey::hotkeyEventHandler() {

@@ -1,6 +1,6 @@
 #include "llm/ChatEndpoint.h"
 
-#include "core/WebRequest.h"
+#include "net/WebRequest.h"
 
 namespace {
 

@@ -1,16 +1,14 @@
 #include "llm/ModelWarmUp.h"
 
-#include "core/WebRequest.h"
 #include "llm/ChatEndpoint.h"
+#include "log/Log.h"
+#include "net/WebRequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-
-Q_LOGGING_CATEGORY(lcWarmUp, "murmuro.chat")
 
 namespace {
 
@@ -30,12 +28,12 @@ void requestModelLoad(QNetworkAccessManager& network, const QString& host, const
             .toJson(QJsonDocument::Compact);
     QNetworkReply* reply = network.post(chatEndpointRequest(*endpoint, loadTimeout), body);
     abandonOversizedReply(*reply, [reply] {
-        qCDebug(lcWarmUp) << "The answer to loading the model is too long";
+        qCDebug(lcChat) << "The answer to loading the model is too long";
         reply->deleteLater();
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply] {
         if (reply->error() != QNetworkReply::NoError) {
-            qCDebug(lcWarmUp).noquote() << "Loading the model ahead failed:" << reply->errorString();
+            qCDebug(lcChat).noquote() << "Loading the model ahead failed:" << reply->errorString();
         }
         reply->deleteLater();
     });

@@ -1,13 +1,12 @@
 #include "platform/linux/FreedesktopNotifications.h"
 
+#include "log/Log.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QLoggingCategory>
 #include <QVariantMap>
-
-Q_LOGGING_CATEGORY(lcNotifications, "murmuro.platform")
 
 namespace {
 
@@ -40,7 +39,7 @@ void FreedesktopNotifications::notify(const QString& message) {
         if (!reply.isError()) {
             return;
         }
-        qCWarning(lcNotifications).noquote()
+        qCWarning(lcDesktop).noquote()
             << "The desktop did not take the notification \"" + message + "\":" << reply.error().message();
         if (m_unanswered) {
             m_unanswered(message);

@@ -1,9 +1,11 @@
 #include "platform/linux/X11HotkeyService.h"
 
-#include "platform/VirtualKeyCodes.h"
+#include "log/Log.h"
 #include "platform/linux/X11HotkeyKeysyms.h"
+#include "platform/linux/XcbSupport.h"
 
 #include <QGuiApplication>
+#include <QKeySequence>
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
@@ -14,13 +16,6 @@
 
 namespace {
 
-template <typename T>
-struct FreeDeleter {
-    void operator()(T* pointer) const { std::free(pointer); }
-};
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter<T>>;
-
 struct KeySymbolsDeleter {
     void operator()(xcb_key_symbols_t* symbols) const { xcb_key_symbols_free(symbols); }
 };
@@ -29,15 +24,15 @@ using KeySymbols = std::unique_ptr<xcb_key_symbols_t, KeySymbolsDeleter>;
 constexpr uint16_t matchedModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
-uint16_t xModifiers(quint32 modifiers) {
+uint16_t xModifiers(Qt::KeyboardModifiers modifiers) {
     uint16_t mask = 0;
-    if (modifiers & HotkeyModifier::control)
+    if (modifiers & Qt::ControlModifier)
         mask |= XCB_MOD_MASK_CONTROL;
-    if (modifiers & HotkeyModifier::option)
+    if (modifiers & Qt::AltModifier)
         mask |= XCB_MOD_MASK_1;
-    if (modifiers & HotkeyModifier::shift)
+    if (modifiers & Qt::ShiftModifier)
         mask |= XCB_MOD_MASK_SHIFT;
-    if (modifiers & HotkeyModifier::command)
+    if (modifiers & Qt::MetaModifier)
         mask |= XCB_MOD_MASK_4;
     return mask;
 }
@@ -91,16 +86,25 @@ void X11HotkeyService::installHandler(std::function<void()> onPressed) {
     m_onPressed = std::move(onPressed);
 }
 
-std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 keyCode, quint32 modifiers) {
-    const auto keysym = keyCode <= 0xFFFF ? x11HotkeyKeysymOf(static_cast<quint16>(keyCode)) : std::nullopt;
-    if (!keysym)
+std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(QKeyCombination combination) {
+    const std::optional<quint32> keysym = x11HotkeyKeysymOf(combination);
+    if (!keysym) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The key %1 cannot be a hotkey on X11.")
+                                             .arg(QKeySequence(combination.key()).toString());
         return nullptr;
+    }
     const KeySymbols symbols(xcb_key_symbols_alloc(m_connection));
-    if (!symbols)
+    if (!symbols) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The keyboard map could not be read; no hotkey.");
         return nullptr;
-    const Combination combination{keycodeOf(symbols.get(), *keysym), xModifiers(modifiers)};
-    if (combination.keycode == 0)
+    }
+    const Combination grab{keycodeOf(symbols.get(), *keysym), xModifiers(combination.keyboardModifiers())};
+    if (grab.keycode == 0) {
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey's key (keysym 0x%1) is not on the current keyboard; no hotkey.")
+                   .arg(*keysym, 0, 16);
         return nullptr;
+    }
 
     std::vector<uint16_t> lockVariants{0, XCB_MOD_MASK_LOCK};
     if (const uint16_t numLock = numLockModifier(); numLock != 0) {
@@ -112,9 +116,8 @@ std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 key
     // for the server to answer all of them.
     std::vector<xcb_void_cookie_t> cookies;
     for (const uint16_t variant : lockVariants) {
-        cookies.push_back(xcb_grab_key_checked(m_connection, true, m_root, combination.modifiers | variant,
-                                               combination.keycode, XCB_GRAB_MODE_ASYNC,
-                                               XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(m_connection, true, m_root, grab.modifiers | variant,
+                                               grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     bool refused = false;
     for (const xcb_void_cookie_t cookie : cookies) {
@@ -122,11 +125,13 @@ std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 key
             refused = true;
     }
     if (refused) {
-        ungrab(combination, lockVariants);
+        ungrab(grab, lockVariants);
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey is held by another program; the X server refused it.");
         return nullptr;
     }
-    m_grabbed.push_back(combination);
-    return std::make_unique<Grab>(*this, combination, std::move(lockVariants));
+    m_grabbed.push_back(grab);
+    return std::make_unique<Grab>(*this, grab, std::move(lockVariants));
 }
 
 uint16_t X11HotkeyService::numLockModifier() const {

@@ -26,7 +26,7 @@ public:
 
     /// Nothing when the key has no keycode in the current keyboard map, or when another client holds any
     /// variant of the combination.
-    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) override;
+    std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination combination) override;
 
 private:
     class Grab;
