@@ -3,7 +3,8 @@
 //     build-bench/bench/bench_press_loss [rounds, default 5]
 //
 // Runs inside scripts/with-test-desktop.sh. Each round is a program start of its own (a child process): it
-// settles for 2 s as a freshly launched program would, then starts a recording on the real capture path (GstAudioCapture and GstRecordingSession, default
+// prepares the capture as the program does once it is up and settles for 2 s as a freshly launched program
+// would, then starts a recording on the real capture path (GstAudioCapture and GstRecordingSession, default
 // input) while a 1.5 s tone begins to play into the virtual microphone, stops 0.7 s after the tone has ended
 // and measures how much of the tone the file lacks: the first dictation after launch. One second later it
 // does the same again: a later dictation. The rounds run with a GStreamer registry that does not exist yet (a
@@ -226,6 +227,7 @@ int round() {
         return 1;
     }
     GstAudioCapture capture;
+    capture.prepare(); // as the program does once it is up
     waitMs(
         std::chrono::duration_cast<std::chrono::milliseconds>(settleAfterLaunch - (Clock::now() - launched)));
     const Press first = dictate(capture, player, dir.filePath(QStringLiteral("first.m4a")));

@@ -36,6 +36,8 @@ Application::Application()
                                                                 [this] { showAbout(); },
                                                                 [] { QApplication::quit(); }});
     QTimer::singleShot(500, m_tray.get(), [this] { showAbout(); });
+    // Once the program is up, so that the first dictation starts as fast as the next ones.
+    QTimer::singleShot(0, m_tray.get(), [this] { m_platform.audioCapture->prepare(); });
 }
 
 Application::~Application() = default;

@@ -71,6 +71,7 @@ struct FakeAudioCapture : AudioCapture {
         QStringList& journal;
     };
 
+    void prepare() override {}
     QList<AudioInputDevice> inputDevices() const override {
         ++listReads;
         return devices;

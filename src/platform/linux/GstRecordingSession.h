@@ -11,7 +11,9 @@
 #include <mutex>
 #include <optional>
 
-/// One recording through one pipeline: source -> audioconvert -> level -> AAC encoder -> MP4 muxer -> file.
+/// One recording through one pipeline: source -> audioconvert -> level -> queue -> AAC encoder -> MP4 muxer
+/// -> file. The device records as soon as the start returns; the encoder, muxer and file join a moment later
+/// and take what the queue held for them meanwhile.
 ///
 /// Bus messages are taken on the thread that posts them and handed to the main thread, where the level
 /// handler hears every level reading and the finish handler is called, at most once. Stopping never waits for
@@ -36,6 +38,8 @@ public:
 private:
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer session);
     GstElement* addElement(const char* factory);
+    void holdQueueUntilTheEncoderJoins();
+    void attachFileElements();
     void finish(const std::optional<QString>& error);
     /// what went wrong, with the first error the pipeline reported, if any.
     QString pipelineError(const QString& what) const;
@@ -44,6 +48,9 @@ private:
     AudioCapture::LevelHandler m_onLevels;
     GstObjectPtr<GstElement> m_pipeline;
     GstElement* m_convert = nullptr;
+    GstElement* m_queue = nullptr;
+    gulong m_hold = 0;
+    bool m_attached = false;
     QString m_path;
     int m_fd = -1;
     bool m_running = false;

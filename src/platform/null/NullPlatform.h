@@ -14,6 +14,7 @@
 
 class NullAudioCapture : public AudioCapture {
 public:
+    void prepare() override {}
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     void setDevicesChangedHandler(std::function<void()>) override {}
     std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler,
