@@ -11,8 +11,7 @@ class NotificationsTest : public QObject {
 private slots:
     void reachTheServerAsOnePlainLine() {
         FakeNotificationService server;
-        QStringList unanswered;
-        FreedesktopNotifications notifications([&](const QString& m) { unanswered << m; }, server.address);
+        FreedesktopNotifications notifications(server.address);
         const QString message =
             QStringLiteral("The chat server at http://127.0.0.1:11434/?a<b&c did not answer; "
                            "the transcript is in Recent.");
@@ -20,21 +19,17 @@ private slots:
         QTRY_COMPARE(server.summaries, QStringList{message});
         const QVariantList& call = server.calls.first();
         QCOMPARE(call.at(0).toString(), QStringLiteral("Murmuro"));
-        // The body may be read as markup; the summary is plain text.
-        QCOMPARE(call.at(4).toString(), QString());
-        QTest::qWait(50);
-        QVERIFY(unanswered.isEmpty());
+        QCOMPARE(call.at(4).toString(),
+                 QString()); // the body may be read as markup; the summary is plain text
     }
 
-    void withoutAServerAreLoggedAndHandedOn() {
+    void withoutAServerAreLogged() {
         FakeNotificationService bus(false);
-        QStringList unanswered;
-        FreedesktopNotifications notifications([&](const QString& m) { unanswered << m; }, bus.address);
+        FreedesktopNotifications notifications(bus.address);
         QStringList log;
         setLogSink([&log](const QString& line) { log << line; });
         notifications.notify(QStringLiteral("No speech was heard."));
-        QTRY_COMPARE(unanswered, QStringList{QStringLiteral("No speech was heard.")});
-        QCOMPARE(log.size(), 1);
+        QTRY_COMPARE(log.size(), 1);
         QVERIFY(
             log.first().startsWith("The desktop did not take the notification \"No speech was heard.\": "));
         setLogSink({});

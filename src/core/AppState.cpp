@@ -13,6 +13,7 @@ const QString bannedWordsKey = QStringLiteral("bannedWords");
 const QString hotkeyKeyCodeKey = QStringLiteral("hotkeyKeyCode");
 const QString hotkeyModifiersKey = QStringLiteral("hotkeyModifiers");
 const QString hotkeyStringKey = QStringLiteral("hotkeyString");
+const QString historyEnabledKey = QStringLiteral("historyEnabled");
 
 /// A stored string, or the fallback when nothing is stored or it does not read as text.
 QString storedString(const QSettings& settings, const QString& key, const QString& fallback) {
@@ -59,7 +60,8 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
     , m_isBannedWordsEnabled(settings.contains(isBannedWordsEnabledKey)
                                  ? settings.value(isBannedWordsEnabledKey).toBool()
                                  : true)
-    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords)) {
+    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords))
+    , m_historyEnabled(settings.value(historyEnabledKey, true).toBool()) {
     connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
         if (state != RecordingState::idle) {
             overlay();
@@ -153,6 +155,12 @@ void AppState::setBannedWords(const QString& words) {
     m_bannedWords = words;
     m_settings.setValue(bannedWordsKey, words);
     emit bannedWordsChanged(words);
+}
+
+void AppState::setHistoryEnabled(bool enabled) {
+    m_historyEnabled = enabled;
+    m_settings.setValue(historyEnabledKey, enabled);
+    emit historyEnabledChanged(enabled);
 }
 
 void AppState::setVolumeLevel(float level) {

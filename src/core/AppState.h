@@ -19,8 +19,8 @@ class QSettings;
 /// hotkey. Lives on the main thread. The stages own their platform objects; this holds only what the
 /// interface and the session controller read.
 ///
-/// Seven settings persist under keys equal to their names. Every assignment writes them, also of an equal
-/// value, and announces the change, also of an equal value.
+/// Seven settings persist under keys equal to their names, and historyEnabled beside them. Every assignment
+/// writes them, also of an equal value, and announces the change, also of an equal value.
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(RecordingState recordingState READ recordingState WRITE setRecordingState NOTIFY
@@ -43,6 +43,7 @@ class AppState : public QObject {
                    isBannedWordsEnabledChanged)
     Q_PROPERTY(QString bannedWords READ bannedWords WRITE setBannedWords NOTIFY bannedWordsChanged)
     Q_PROPERTY(float volumeLevel READ volumeLevel WRITE setVolumeLevel NOTIFY volumeLevelChanged)
+    Q_PROPERTY(bool historyEnabled READ historyEnabled WRITE setHistoryEnabled NOTIFY historyEnabledChanged)
 
 public:
     using Mode = DictationMode;
@@ -93,6 +94,9 @@ public:
     void setBannedWords(const QString& words);
     float volumeLevel() const { return m_volumeLevel; }
     void setVolumeLevel(float level);
+    /// Whether finished dictations are kept in the history; persisted beside the seven settings.
+    bool historyEnabled() const { return m_historyEnabled; }
+    void setHistoryEnabled(bool enabled);
 
     /// Created on first use, which is the first recording at the latest, and kept for the life of the
     /// process. It follows recordingState by itself.
@@ -122,6 +126,7 @@ signals:
     void isBannedWordsEnabledChanged(bool enabled);
     void bannedWordsChanged(const QString& words);
     void volumeLevelChanged(float level);
+    void historyEnabledChanged(bool enabled);
 
 private:
     QSettings& m_settings;
@@ -142,4 +147,5 @@ private:
     bool m_isBannedWordsEnabled = true;
     QString m_bannedWords;
     float m_volumeLevel = 0.0f;
+    bool m_historyEnabled = true;
 };

@@ -61,9 +61,6 @@ DictationHistory::DictationHistory(QString path)
     : m_path(std::move(path)) {}
 
 void DictationHistory::add(const DictationRecord& record) {
-    if (!m_enabled) {
-        return;
-    }
     load();
     m_records.append(record);
     if (m_records.size() > capacity) {

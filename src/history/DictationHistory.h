@@ -40,10 +40,6 @@ public:
 
     explicit DictationHistory(QString path);
 
-    /// While off, add() keeps nothing; what is already kept stays until clear().
-    void setEnabled(bool enabled) { m_enabled = enabled; }
-    bool isEnabled() const { return m_enabled; }
-
     /// Keeps the record, dropping the oldest beyond the capacity.
     void add(const DictationRecord& record);
 
@@ -62,7 +58,6 @@ private:
     void save();
 
     QString m_path;
-    bool m_enabled = true;
     bool m_loaded = false;
     QList<DictationRecord> m_records; ///< Oldest first, as in the file.
 };

@@ -7,6 +7,7 @@
 #include <functional>
 
 class AppState;
+class DesktopNotifications;
 class HotkeyService;
 
 /// The registration modifiers for stored hotkey modifiers: Command, Option, Shift and Control are
@@ -14,10 +15,12 @@ class HotkeyService;
 quint32 carbonModifiers(quint64 hotkeyModifiers);
 
 /// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses into
-/// dictation toggles, except while the shortcut recorder listens.
+/// dictation toggles, except while the shortcut recorder listens. A combination the desktop refuses, most
+/// likely because another program holds it, is named in a notification.
 class GlobalHotkey : public HotkeyRegistrar {
 public:
-    GlobalHotkey(AppState& state, HotkeyService& service, std::function<void()> toggleRecording);
+    GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications,
+                 std::function<void()> toggleRecording);
 
     void installHotkeyHandler() override;
 
@@ -30,5 +33,7 @@ public:
 private:
     AppState& m_state;
     HotkeyService& m_service;
+    DesktopNotifications& m_notifications;
     std::function<void()> m_toggleRecording;
+    bool m_refusalPending = false;
 };

@@ -13,7 +13,8 @@
 Application::Application()
     : m_platform(createPlatformServices())
     , m_speech(chooseSpeechRecognition(qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
-                                       qEnvironmentVariable("MURMURO_SPEECH_MODEL"))) {
+                                       qEnvironmentVariable("MURMURO_SPEECH_MODEL")))
+    , m_history(DictationHistory::defaultPath()) {
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
         return std::make_unique<OverlayWindowController>(state);
     });
@@ -22,11 +23,13 @@ Application::Application()
     m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, *m_speech);
     m_deliverer = std::make_unique<PasteDeliverer>(
         *m_state, PasteDeliverer::Services{*m_platform.pasteboard, *m_platform.systemSound,
-                                           *m_platform.accessibilityTrust, *m_platform.keyboardEvents});
+                                           *m_platform.accessibilityTrust, *m_platform.keyboardEvents,
+                                           *m_platform.notifications});
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
-        SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, *m_deliverer});
-    m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
+        SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, *m_deliverer},
+        SessionController::Records{m_history, *m_platform.notifications});
+    m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService, *m_platform.notifications,
                                                [this] { m_controller->toggleRecording(); });
     startUp(*m_state, *m_hotkeys, *m_speech, *m_deliverer);
 

@@ -3,6 +3,7 @@
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
 #include "core/SessionController.h"
+#include "history/DictationHistory.h"
 #include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
 #include "output/PasteDeliverer.h"
@@ -32,6 +33,7 @@ private:
     PlatformServices m_platform;
     std::unique_ptr<SpeechRecognition> m_speech;
     ChatClient m_rewriter;
+    DictationHistory m_history;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<PasteDeliverer> m_deliverer;

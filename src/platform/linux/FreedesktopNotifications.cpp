@@ -19,10 +19,8 @@ constexpr int serverDefaultTimeout = -1;
 
 } // namespace
 
-FreedesktopNotifications::FreedesktopNotifications(std::function<void(const QString&)> unanswered,
-                                                   QString busAddress)
-    : m_unanswered(std::move(unanswered))
-    , m_busAddress(std::move(busAddress)) {}
+FreedesktopNotifications::FreedesktopNotifications(QString busAddress)
+    : m_busAddress(std::move(busAddress)) {}
 
 void FreedesktopNotifications::notify(const QString& message) {
     const QDBusConnection bus =
@@ -33,7 +31,7 @@ void FreedesktopNotifications::notify(const QString& message) {
     call << QStringLiteral("Murmuro") << 0u << QStringLiteral("murmuro") << message << QString()
          << QStringList() << QVariantMap() << serverDefaultTimeout;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, message] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, message] {
         watcher->deleteLater();
         const QDBusPendingReply<quint32> reply = *watcher;
         if (!reply.isError()) {
@@ -41,8 +39,5 @@ void FreedesktopNotifications::notify(const QString& message) {
         }
         qCWarning(lcDesktop).noquote()
             << "The desktop did not take the notification \"" + message + "\":" << reply.error().message();
-        if (m_unanswered) {
-            m_unanswered(message);
-        }
     });
 }
