@@ -34,10 +34,10 @@ Application::Application()
     startUp(*m_state, *m_hotkeys, *m_speech, *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());
-    m_tray = std::make_unique<TrayMenu>(*m_state, *m_controller,
-                                        TrayMenu::WindowActions{[this] { showSettings(); },
-                                                                [this] { showAbout(); },
-                                                                [] { QApplication::quit(); }});
+    m_tray = std::make_unique<TrayMenu>(
+        *m_state, *m_controller, TrayMenu::Recent{m_history, *m_platform.pasteboard},
+        TrayMenu::WindowActions{[this] { showSettings(); }, [this] { showAbout(); },
+                                [] { QApplication::quit(); }});
     QTimer::singleShot(500, m_tray.get(), [this] { showAbout(); });
     // Once the program is up, so that the first dictation starts as fast as the next ones.
     QTimer::singleShot(0, m_tray.get(), [this] { m_platform.audioCapture->prepare(); });
@@ -49,7 +49,7 @@ Application::~Application() = default;
 // should not carry them.
 void Application::showSettings() {
     if (!m_settingsWindow) {
-        m_settingsWindow = std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture);
+        m_settingsWindow = std::make_unique<SettingsWindow>(*m_state, *m_platform.audioCapture, m_history);
     }
     m_settingsWindow->present();
 }

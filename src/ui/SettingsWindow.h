@@ -4,17 +4,20 @@
 
 class AppState;
 class AudioCapture;
+class DictationHistory;
 class QComboBox;
 class QGraphicsOpacityEffect;
 class QPlainTextEdit;
 
-/// The settings form: chat server, hotkey, microphone and language, auto-paste and the banned words. Every
-/// control writes to AppState as it is used and follows AppState when something else changes it.
+/// The settings form: chat server, hotkey, microphone and language, auto-paste and the history of recent
+/// dictations, and the banned words. Every control writes to AppState as it is used and follows AppState when
+/// something else changes it.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    SettingsWindow(AppState& state, AudioCapture& audioCapture, QWidget* parent = nullptr);
+    SettingsWindow(AppState& state, AudioCapture& audioCapture, DictationHistory& history,
+                   QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
     /// Shows the window, or brings it forward if it is open, in front of other applications.
@@ -39,6 +42,7 @@ private:
 
     AppState& m_state;
     AudioCapture& m_audioCapture;
+    DictationHistory& m_history;
     QComboBox* m_microphone = nullptr;
     QComboBox* m_language = nullptr;
     QPlainTextEdit* m_bannedWords = nullptr;
