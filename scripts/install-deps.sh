@@ -24,6 +24,8 @@ packages=(
   iproute2 util-linux
   # fuzz targets: clang with libFuzzer and the sanitizers' runtime (only recommended by clang-14)
   clang-14 libclang-rt-14-dev
+  # a private session bus for the fake notification server
+  dbus-daemon
 )
 
 missing=()

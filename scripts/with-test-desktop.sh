@@ -17,7 +17,8 @@ trap cleanup EXIT
 export XDG_RUNTIME_DIR="$workdir/run"
 export XDG_CONFIG_HOME="$workdir/config"
 export XDG_CACHE_HOME="$workdir/cache"
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+export XDG_DATA_HOME="$workdir/data"
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 
 # Xvfb picks a free display number itself and writes it to the descriptor.
 exec {displayfd}<> <(:)

@@ -20,7 +20,7 @@ class QSettings;
 /// interface and the session controller read.
 ///
 /// Seven settings persist under keys equal to their names, and so do the three of speech recognition
-/// (speechEngine, whisperModel, whisperKeepLoadedMinutes). Every assignment writes them, also of an equal
+/// (speechEngine, whisperModel, whisperKeepLoadedMinutes), hotkeyMode and historyEnabled. Every assignment writes them, also of an equal
 /// value, and announces the change, also of an equal value.
 class AppState : public QObject {
     Q_OBJECT
@@ -49,6 +49,7 @@ class AppState : public QObject {
     Q_PROPERTY(int whisperKeepLoadedMinutes READ whisperKeepLoadedMinutes WRITE setWhisperKeepLoadedMinutes
                    NOTIFY whisperKeepLoadedMinutesChanged)
     Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
+    Q_PROPERTY(bool historyEnabled READ historyEnabled WRITE setHistoryEnabled NOTIFY historyEnabledChanged)
 
 public:
     using Mode = DictationMode;
@@ -122,6 +123,9 @@ public:
     /// Stored under "hotkeyMode" as "toggle" or "hold"; anything else reads as toggle.
     HotkeyMode hotkeyMode() const { return m_hotkeyMode; }
     void setHotkeyMode(HotkeyMode mode);
+    /// Whether finished dictations are kept in the history.
+    bool historyEnabled() const { return m_historyEnabled; }
+    void setHistoryEnabled(bool enabled);
 
     /// Created on first use, which is the first recording at the latest, and kept for the life of the
     /// process. It follows recordingState by itself.
@@ -155,6 +159,7 @@ signals:
     void whisperModelChanged(const QString& model);
     void whisperKeepLoadedMinutesChanged(int minutes);
     void hotkeyModeChanged(HotkeyMode mode);
+    void historyEnabledChanged(bool enabled);
 
 private:
     QSettings& m_settings;
@@ -179,4 +184,5 @@ private:
     QString m_whisperModel;
     int m_whisperKeepLoadedMinutes = defaultWhisperKeepLoadedMinutes;
     HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
+    bool m_historyEnabled = true;
 };

@@ -4,9 +4,11 @@
 #include "hotkey/QtKeyCodes.h"
 #include "hotkey/VirtualKeyCodes.h"
 #include "log/Log.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/HotkeyService.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 quint32 carbonModifiers(quint64 hotkeyModifiers) {
     quint32 modifiers = 0;
@@ -21,9 +23,11 @@ quint32 carbonModifiers(quint64 hotkeyModifiers) {
     return modifiers;
 }
 
-GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, Actions actions)
+GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications,
+                           Actions actions)
     : m_state(state)
     , m_service(service)
+    , m_notifications(notifications)
     , m_actions(std::move(actions)) {}
 
 void GlobalHotkey::installHotkeyHandler() {
@@ -42,6 +46,20 @@ void GlobalHotkey::registerHotkey() {
         return;
     }
     m_state.eventHotKeyRef = m_service.registerHotkey(*combination);
+    if (m_state.eventHotKeyRef || m_refusalPending) {
+        return;
+    }
+    // The start-up and the shortcut recorder assign the key code and the modifiers one after the other;
+    // only the combination they end with is worth a notification.
+    m_refusalPending = true;
+    QTimer::singleShot(0, &m_state, [this] {
+        m_refusalPending = false;
+        if (!m_state.eventHotKeyRef) {
+            m_notifications.notify(QStringLiteral("The shortcut %1 could not be taken; another program may "
+                                                  "hold it. Choose another in Settings \u2192 Shortcuts.")
+                                       .arg(m_state.hotkeyString()));
+        }
+    });
 }
 
 void GlobalHotkey::hotkeyEventHandler() {

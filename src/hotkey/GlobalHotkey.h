@@ -7,6 +7,7 @@
 #include <functional>
 
 class AppState;
+class DesktopNotifications;
 class HotkeyService;
 
 /// The registration modifiers for stored hotkey modifiers: Command, Option, Shift and Control are
@@ -14,7 +15,8 @@ class HotkeyService;
 quint32 carbonModifiers(quint64 hotkeyModifiers);
 
 /// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses and
-/// releases into dictation actions, except while the shortcut recorder listens.
+/// releases into dictation actions, except while the shortcut recorder listens. A combination the desktop
+/// refuses, most likely because another program holds it, is named in a notification.
 class GlobalHotkey : public HotkeyRegistrar {
 public:
     /// What the hotkey does; each runs later as a task of its own on the main thread.
@@ -26,7 +28,7 @@ public:
         std::function<void()> holdReleased;
     };
 
-    GlobalHotkey(AppState& state, HotkeyService& service, Actions actions);
+    GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications, Actions actions);
 
     void installHotkeyHandler() override;
 
@@ -43,5 +45,7 @@ private:
 
     AppState& m_state;
     HotkeyService& m_service;
+    DesktopNotifications& m_notifications;
     Actions m_actions;
+    bool m_refusalPending = false;
 };

@@ -3,6 +3,7 @@
 #include "platform/AccessibilityTrust.h"
 #include "platform/AudioCapture.h"
 #include "platform/Clock.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
@@ -23,6 +24,7 @@ struct PlatformServices {
     std::unique_ptr<AccessibilityTrust> accessibilityTrust;
     std::unique_ptr<KeyboardEvents> keyboardEvents;
     std::unique_ptr<HotkeyService> hotkeyService;
+    std::unique_ptr<DesktopNotifications> notifications;
 };
 
 /// Needs the QGuiApplication to exist, since some services talk to its display connection.

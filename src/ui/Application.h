@@ -4,6 +4,7 @@
 #include "core/AppState.h"
 #include "core/SessionController.h"
 #include "core/SpeechEngineSelection.h"
+#include "history/DictationHistory.h"
 #include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
 #include "output/PasteDeliverer.h"
@@ -32,6 +33,7 @@ private:
     QSettings m_settings;
     PlatformServices m_platform;
     ChatClient m_rewriter;
+    DictationHistory m_history;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SpeechEngineSelection> m_speech;
     ModelDownloader m_downloader;

@@ -2,6 +2,7 @@
 
 #include "log/Log.h"
 #include "platform/linux/CanberraSystemSound.h"
+#include "platform/linux/FreedesktopNotifications.h"
 #include "platform/linux/GrantedMicrophonePermission.h"
 #include "platform/linux/GstAudioCapture.h"
 #include "platform/linux/QClipboardPasteboard.h"
@@ -42,5 +43,6 @@ PlatformServices createPlatformServices() {
                    .arg(QGuiApplication::platformName());
         services.hotkeyService = std::make_unique<NullHotkeyService>();
     }
+    services.notifications = std::make_unique<FreedesktopNotifications>();
     return services;
 }

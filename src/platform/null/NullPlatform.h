@@ -2,6 +2,7 @@
 
 #include "platform/AccessibilityTrust.h"
 #include "platform/AudioCapture.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
@@ -13,6 +14,7 @@
 
 class NullAudioCapture : public AudioCapture {
 public:
+    void prepare() override {}
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     void setDevicesChangedHandler(std::function<void()>) override {}
     std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler,
@@ -56,4 +58,9 @@ class NullHotkeyService : public HotkeyService {
 public:
     void installHandler(std::function<void()>, std::function<void()>) override {}
     std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination) override { return nullptr; }
+};
+
+class NullDesktopNotifications : public DesktopNotifications {
+public:
+    void notify(const QString&) override {}
 };
