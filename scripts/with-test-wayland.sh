@@ -50,7 +50,8 @@ cat >"$workdir/bus.conf" <<BUS
   <listen>unix:path=$XDG_RUNTIME_DIR/bus</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
-    <allow send_destination="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
     <allow own="*"/>
   </policy>
 </busconfig>
