@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/HotkeyService.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+/// The hotkey as the desktop portal's GlobalShortcuts interface holds it (KDE Plasma 5.27+, GNOME 48+,
+/// Hyprland): each registration is a portal session with one shortcut, bound with the recorded combination
+/// as the preferred trigger. The desktop may let the user confirm or change it and reports the trigger it
+/// settled on. A press is the shortcut's Activated signal; its Deactivated signal tells that it was released.
+class PortalGlobalShortcuts : public QObject, public HotkeyService {
+    Q_OBJECT
+
+public:
+    /// What Settings shows: whether the desktop has the portal, and the trigger it reports for the shortcut.
+    struct Status {
+        bool available = true;
+        QString trigger;
+    };
+
+    explicit PortalGlobalShortcuts(QDBusConnection bus);
+    ~PortalGlobalShortcuts() override;
+
+    void installHandler(std::function<void()> onPressed) override;
+    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) override;
+
+    /// Called on every change of the status.
+    void setStatusHandler(std::function<void(const Status&)> handler);
+    const Status& status() const { return m_status; }
+    /// Whether the shortcut was activated and has not been released since.
+    bool isHeld() const { return m_held; }
+
+    /// The portal's notation of a combination: "CTRL+SHIFT+r"; empty for a key it cannot name.
+    static QString triggerOf(quint32 keyCode, quint32 modifiers);
+
+private slots:
+    // Signals are taken as whole messages: QtDBus does not connect these signatures to typed slots.
+    void onActivated(const QDBusMessage& message);
+    void onDeactivated(const QDBusMessage& message);
+    void onShortcutsChanged(const QDBusMessage& message);
+
+private:
+    struct Session;
+
+    void bind(const std::shared_ptr<Session>& session, const QString& trigger);
+    void report(Status status);
+    bool isCurrent(const QDBusMessage& message) const;
+
+    QDBusConnection m_bus;
+    std::function<void()> m_onPressed;
+    std::function<void(const Status&)> m_statusHandler;
+    std::weak_ptr<Session> m_current;
+    Status m_status;
+    bool m_held = false;
+};

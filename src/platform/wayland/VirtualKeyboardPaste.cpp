@@ -1,0 +1,26 @@
+#include "platform/wayland/VirtualKeyboardPaste.h"
+
+#include "platform/wayland/VirtualKeyboard.h"
+#include "platform/wayland/WaylandLog.h"
+
+#include <QTimer>
+
+#include <linux/input-event-codes.h>
+
+VirtualKeyboardPaste::VirtualKeyboardPaste(std::unique_ptr<VirtualKeyboard> keyboard)
+    : m_keyboard(std::move(keyboard)) {}
+
+VirtualKeyboardPaste::~VirtualKeyboardPaste() = default;
+
+void VirtualKeyboardPaste::paste(bool withShift, Done done) {
+    const auto wait = std::chrono::milliseconds(m_keyboard->settled().remainingTime());
+    QTimer::singleShot(wait, this, [this, withShift, done = std::move(done)] {
+        const bool sent = withShift ? m_keyboard->tap({KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V})
+                                    : m_keyboard->tap({KEY_LEFTCTRL, KEY_V});
+        if (!sent) {
+            qCWarning(lcWayland).noquote() << "The virtual keyboard lost its connection to the compositor";
+            m_keyboard.reset();
+        }
+        done(sent);
+    });
+}
