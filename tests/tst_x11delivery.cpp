@@ -1,5 +1,6 @@
 #include "core/AppState.h"
 #include "core/Log.h"
+#include "fakes/TerminalLikeEdit.h"
 #include "output/PasteDeliverer.h"
 #include "platform/linux/CanberraSystemSound.h"
 #include "platform/linux/QClipboardPasteboard.h"
@@ -25,21 +26,6 @@ constexpr int windowTimeoutMs = 20000;
 constexpr std::chrono::seconds testModifierReleaseLimit{60};
 
 const QString deliveredText = QStringLiteral("Grüße aus Köln, 世界 🎤 — ok");
-
-/// A terminal emulator's input as far as pasting goes: Ctrl+Shift+V pastes the clipboard, Ctrl+V is sent
-/// to the shell as a control character.
-class TerminalLikeEdit : public QLineEdit {
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_V && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
-            insert(QGuiApplication::clipboard()->text());
-        } else if (event->key() == Qt::Key_V && event->modifiers() == Qt::ControlModifier) {
-            insert(QStringLiteral("^V"));
-        } else {
-            QLineEdit::keyPressEvent(event);
-        }
-    }
-};
 
 bool xdotool(const QStringList& arguments) {
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;

@@ -1,0 +1,100 @@
+#include "core/Startup.h"
+#include "fakes/FakePortal.h"
+#include "fakes/NullStages.h"
+#include "fakes/TestAppState.h"
+#include "hotkey/GlobalHotkey.h"
+#include "platform/wayland/PortalGlobalShortcuts.h"
+#include "platform/wayland/PortalRemoteDesktopPaste.h"
+#include "platform/wayland/WaylandKeyboardEvents.h"
+
+#include <QTest>
+
+// The portal paths against a fake portal on the test session's private bus.
+class TestPortal : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // Never the user's own bus, where a real portal would answer with real dialogs.
+        const QString privateBus =
+            QStringLiteral("unix:path=") + qEnvironmentVariable("XDG_RUNTIME_DIR") + "/bus";
+        if (qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS") != privateBus) {
+            QSKIP("needs the private session bus of scripts/with-test-wayland.sh");
+        }
+    }
+
+    void shortcutIsBoundAndItsActivationToggles() {
+        FakePortal portal;
+        PortalGlobalShortcuts service(QDBusConnection::sessionBus());
+        TestAppState app;
+        int toggles = 0;
+        GlobalHotkey hotkey(app.state, service, [&] { ++toggles; });
+        NullSpeechRecognition speech;
+        NullTextDeliverer deliverer;
+        startUp(app.state, hotkey, speech, deliverer);
+
+        QTRY_COMPARE(portal.journal.count(QStringLiteral("bind toggle-dictation SHIFT+LOGO+r")), 1);
+        QTRY_COMPARE(service.status().trigger, portal.reportedTrigger);
+        QVERIFY(service.status().available);
+
+        portal.activate(QStringLiteral("toggle-dictation"), true);
+        QTRY_COMPARE(toggles, 1);
+        QVERIFY(service.isHeld());
+        portal.activate(QStringLiteral("toggle-dictation"), false);
+        QTRY_VERIFY(!service.isHeld());
+        portal.activate(QStringLiteral("another-shortcut"), true);
+        app.state.setIsRecordingShortcut(true);
+        portal.activate(QStringLiteral("toggle-dictation"), true);
+        QTest::qWait(200);
+        QCOMPARE(toggles, 1);
+
+        // A new combination is a new session; the old one is given back.
+        app.state.setHotkeyModifiers(0x40000); // Control only
+        QTRY_COMPARE(portal.journal.count(QStringLiteral("bind toggle-dictation CTRL+r")), 1);
+        QCOMPARE(portal.journal.count(QStringLiteral("close")), 1);
+        QCOMPARE(portal.journal.count(QStringLiteral("create GlobalShortcuts")), 2);
+    }
+
+    void withoutThePortalSettingsIsTold() {
+        PortalGlobalShortcuts service(QDBusConnection::sessionBus());
+        const auto registration = service.registerHotkey(15, 0x300);
+        QTRY_VERIFY(!service.status().available);
+    }
+
+    void pasteIsOneCtrlVThroughRemoteDesktop_data() {
+        QTest::addColumn<uint>("startResponse");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("told");
+        const QStringList ctrlV = {"key 29 1", "key 47 1", "key 47 0", "key 29 0"};
+        QTest::newRow("granted") << 0u << (ctrlV + ctrlV) << QStringList();
+        QTest::newRow("refused") << 1u << QStringList()
+                                 << QStringList{
+                                        QStringLiteral("Murmuro cannot paste in this session: the text is "
+                                                       "on the clipboard, paste it with Ctrl+V.")};
+    }
+    void pasteIsOneCtrlVThroughRemoteDesktop() {
+        QFETCH(uint, startResponse);
+        QFETCH(QStringList, keys);
+        FakePortal portal;
+        portal.startResponse = startResponse;
+        std::vector<std::unique_ptr<PasteMethod>> methods;
+        methods.push_back(std::make_unique<PortalRemoteDesktopPaste>(QDBusConnection::sessionBus()));
+        QStringList told;
+        WaylandKeyboardEvents keyboard(
+            std::move(methods),
+            {[] { return false; }, [] { return std::nullopt; }, [&](const QString& line) { told << line; }},
+            std::chrono::milliseconds(1000));
+        keyboard.postPasteKeystroke();
+        QTRY_COMPARE(portal.journal.count(QStringLiteral("start")), 1);
+        QTest::qWait(200);
+        keyboard.postPasteKeystroke(); // the session, or the refusal, holds for the run
+        QTRY_COMPARE(portal.journal.filter(QStringLiteral("key ")), keys);
+        QTest::qWait(200);
+        QCOMPARE(portal.journal.count(QStringLiteral("start")), 1);
+        QTEST(told, "told");
+        QCOMPARE(keyboard.canPaste(), startResponse == 0);
+    }
+};
+
+QTEST_MAIN(TestPortal)
+#include "tst_portal.moc"
