@@ -1,6 +1,7 @@
 #include "fakes/TerminalLikeEdit.h"
 #include "platform/wayland/DataControlPasteboard.h"
 #include "platform/wayland/FocusedApplication.h"
+#include "platform/wayland/LayerShellOverlay.h"
 #include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/VirtualKeyboardPaste.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -76,7 +77,8 @@ private:
 } // namespace
 
 // Delivery into Wayland-native windows of a headless sway: the clipboard through data-control, the paste
-// typed on the program's virtual keyboard, into Qt windows of this test and a GTK 3 window of a helper.
+// typed on the program's virtual keyboard, into Qt windows of this test and a GTK 3 window of a helper, with
+// the overlay shown on the layer shell meanwhile.
 class TestWaylandDelivery : public QObject {
     Q_OBJECT
 
@@ -90,18 +92,21 @@ private slots:
         QVERIFY(m_connection && m_connection->hasGlobal("zwlr_data_control_manager_v1"));
         QVERIFY(DataControlPasteboard::isSupported(true));
         std::vector<std::unique_ptr<PasteMethod>> methods;
-        methods.push_back(std::make_unique<VirtualKeyboardPaste>(VirtualKeyboard::create(*m_connection)));
+        methods.push_back(std::make_unique<VirtualKeyboardPaste>(VirtualKeyboard::create(m_connection)));
         QVERIFY(methods.front()->isAvailable());
         m_keyboard = std::make_unique<WaylandKeyboardEvents>(
             std::move(methods),
             WaylandKeyboardEvents::Hooks{[] { return false; }, focusedApplicationId,
                                          [this](const QString& line) { m_told << line; }},
             std::chrono::milliseconds(1000));
+        m_overlay = LayerShellOverlay::create(m_connection, QSize(140, 60));
+        QVERIFY(m_overlay);
         platformLog = &m_log;
         qInstallMessageHandler(keepPlatformLines);
     }
     void cleanupTestCase() {
         qInstallMessageHandler(nullptr);
+        m_overlay.reset();
         m_keyboard.reset();
         m_connection.reset();
     }
@@ -125,17 +130,25 @@ private slots:
 
         Target target(QString::fromLatin1(QTest::currentDataTag()), appId);
         QTRY_COMPARE_WITH_TIMEOUT(focusedApplicationId().value_or(QString()), appId, patience);
+        // The overlay floats above the target meanwhile, without taking its focus.
+        QImage pill(140, 60, QImage::Format_ARGB32_Premultiplied);
+        pill.fill(Qt::red);
+        m_overlay->show(pill);
+        QTest::qWait(300);
         m_log.clear();
         m_keyboard->postPasteKeystroke();
         QTRY_COMPARE_WITH_TIMEOUT(target.text(), deliveredText, patience);
         QTEST(m_log.join(u'\n'), "logged");
         QCOMPARE(wlPaste(), deliveredText);
         QVERIFY(m_told.isEmpty());
+        QCOMPARE(focusedApplicationId().value_or(QString()), appId);
+        m_overlay->hide();
     }
 
 private:
-    std::unique_ptr<WaylandConnection> m_connection;
+    std::shared_ptr<WaylandConnection> m_connection;
     std::unique_ptr<WaylandKeyboardEvents> m_keyboard;
+    std::unique_ptr<LayerShellOverlay> m_overlay;
     QStringList m_log;
     QStringList m_told;
 };

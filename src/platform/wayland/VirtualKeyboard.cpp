@@ -68,8 +68,8 @@ quint32 milliseconds() {
 
 } // namespace
 
-std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(WaylandConnection& connection) {
-    if (!connection.hasGlobal(zwp_virtual_keyboard_manager_v1_interface.name)) {
+std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(std::shared_ptr<WaylandConnection> connection) {
+    if (!connection->hasGlobal(zwp_virtual_keyboard_manager_v1_interface.name)) {
         return nullptr;
     }
     xkb_keymap* keymap = usKeymap();
@@ -80,8 +80,8 @@ std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(WaylandConnection& conn
         xkb_keymap_unref(keymap);
         return nullptr;
     }
-    auto* seat = reinterpret_cast<wl_seat*>(connection.bind(wl_seat_interface, 1));
-    auto* manager = connection.bind(zwp_virtual_keyboard_manager_v1_interface, 1);
+    auto* seat = reinterpret_cast<wl_seat*>(connection->bind(wl_seat_interface, 1));
+    auto* manager = connection->bind(zwp_virtual_keyboard_manager_v1_interface, 1);
     if (!seat || !manager) {
         close(fd);
         xkb_keymap_unref(keymap);
@@ -93,15 +93,15 @@ std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(WaylandConnection& conn
     wl_proxy_marshal(keyboard, VirtualKeyboardRequest::keymap, keymapFormatXkbV1, fd, size);
     close(fd);
     std::unique_ptr<VirtualKeyboard> result(new VirtualKeyboard(connection, seat, manager, keyboard, keymap));
-    if (!connection.roundtrip()) {
+    if (!connection->roundtrip()) {
         qCWarning(lcWayland).noquote() << "The compositor refused the virtual keyboard";
         return nullptr;
     }
     return result;
 }
 
-VirtualKeyboard::VirtualKeyboard(WaylandConnection& connection, wl_seat* seat, wl_proxy* manager,
-                                 wl_proxy* keyboard, xkb_keymap* keymap)
+VirtualKeyboard::VirtualKeyboard(std::shared_ptr<WaylandConnection> connection, wl_seat* seat,
+                                 wl_proxy* manager, wl_proxy* keyboard, xkb_keymap* keymap)
     : m_connection(connection)
     , m_seat(seat)
     , m_manager(manager)
@@ -115,7 +115,7 @@ VirtualKeyboard::~VirtualKeyboard() {
     wl_proxy_destroy(m_keyboard);
     wl_proxy_destroy(m_manager);
     wl_seat_destroy(m_seat);
-    m_connection.flush();
+    m_connection->flush();
     xkb_state_unref(m_state);
     xkb_keymap_unref(m_keymap);
 }
@@ -127,7 +127,7 @@ bool VirtualKeyboard::tap(std::initializer_list<quint32> keys) {
     for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
         send(*key, false);
     }
-    return m_connection.flush();
+    return m_connection->flush();
 }
 
 void VirtualKeyboard::send(quint32 key, bool pressed) {

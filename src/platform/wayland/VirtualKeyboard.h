@@ -18,7 +18,7 @@ struct xkb_state;
 class VirtualKeyboard {
 public:
     /// Nothing when the compositor lacks the protocol or the keymap cannot be built.
-    static std::unique_ptr<VirtualKeyboard> create(WaylandConnection& connection);
+    static std::unique_ptr<VirtualKeyboard> create(std::shared_ptr<WaylandConnection> connection);
     ~VirtualKeyboard();
     VirtualKeyboard(const VirtualKeyboard&) = delete;
     VirtualKeyboard& operator=(const VirtualKeyboard&) = delete;
@@ -32,11 +32,11 @@ public:
     bool tap(std::initializer_list<quint32> keys);
 
 private:
-    VirtualKeyboard(WaylandConnection& connection, wl_seat* seat, wl_proxy* manager, wl_proxy* keyboard,
-                    xkb_keymap* keymap);
+    VirtualKeyboard(std::shared_ptr<WaylandConnection> connection, wl_seat* seat, wl_proxy* manager,
+                    wl_proxy* keyboard, xkb_keymap* keymap);
     void send(quint32 key, bool pressed);
 
-    WaylandConnection& m_connection;
+    std::shared_ptr<WaylandConnection> m_connection;
     wl_seat* m_seat;
     wl_proxy* m_manager;
     wl_proxy* m_keyboard;
