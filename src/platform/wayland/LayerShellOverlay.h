@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/OverlaySurface.h"
+
 #include <QImage>
 #include <QSize>
 
@@ -17,18 +19,18 @@ struct wl_surface;
 /// the user last interacted with), on the layer shell's overlay layer: it never takes the keyboard focus and
 /// lets every click through. This is how a Wayland client floats a pill without stealing the focus that the
 /// paste needs; a toplevel window would be tiled and focused like any other.
-class LayerShellOverlay {
+class LayerShellOverlay : public OverlaySurface {
 public:
     /// Nothing when the compositor lacks the layer shell (GNOME).
     static std::unique_ptr<LayerShellOverlay> create(std::shared_ptr<WaylandConnection> connection,
                                                      QSize size);
-    ~LayerShellOverlay();
+    ~LayerShellOverlay() override;
     LayerShellOverlay(const LayerShellOverlay&) = delete;
     LayerShellOverlay& operator=(const LayerShellOverlay&) = delete;
 
-    /// Shows the frame, which has the overlay's size; the first frame maps the surface.
-    void show(const QImage& frame);
-    void hide();
+    /// The first frame maps the surface.
+    void show(const QImage& frame) override;
+    void hide() override;
     bool isShown() const { return m_layerSurface != nullptr; }
 
     /// Layer surface and buffer events.
