@@ -18,6 +18,10 @@ if [ "$(id -u)" -eq 0 ]; then
     for dir in ${MURMURO_TEST_WRITABLE:-}; do
         chown -R "$user:" "$dir"
     done
+    if ! setpriv --reuid="$user" --regid="$user" --init-groups -- test -r . -a -x .; then
+        echo "the user $user cannot enter $PWD: run from a folder that others may read" >&2
+        exit 1
+    fi
     exec setpriv --reuid="$user" --regid="$user" --init-groups -- "$0" "$@"
 fi
 
