@@ -8,9 +8,8 @@
 
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "platform/linux/GstAudioCapture.h"
-#include "platform/null/NullPlatform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -47,8 +46,7 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 30;
     QTemporaryDir dir;
     QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-    AppState state(settings, QStringLiteral("en_US"),
-                   [](AppState&) { return std::make_unique<NullOverlayWindow>(); });
+    AppState state(settings, QStringLiteral("en_US"));
     GstAudioCapture capture;
     MicrophoneRecorder recorder(state, capture, dir.filePath(QStringLiteral("murmo_recording.m4a")));
     QuitWhenFinished delegate;
@@ -61,10 +59,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no input to record from\n");
         return 1;
     }
-    QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&state] {
-        state.volumeTimer.reset();
-        state.audioFileOutput->stopRecording();
-    });
+    QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&recorder] { recorder.stop(); });
     app.exec();
     const double cpu = cpuSeconds() - cpuBefore;
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;

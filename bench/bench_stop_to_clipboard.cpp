@@ -9,13 +9,14 @@
 
 #include "audio/MicrophoneRecorder.h"
 #include "core/AppState.h"
-#include "core/Log.h"
 #include "core/SessionController.h"
 #include "fakes/FakeHttpServer.h"
 #include "llm/ChatClient.h"
+#include "log/Log.h"
 #include "output/PasteDeliverer.h"
 #include "overlay/OverlayWindowController.h"
 #include "platform/PlatformServices.h"
+#include "speech/SpeechRecognitionChoice.h"
 #include "speech/SpeechTranscriber.h"
 
 #include <QApplication>
@@ -140,7 +141,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString speech = tenSecondsOfSpeech(dir);
     FakeHttpServer server;
-    server.setResponse(FakeHttpServer::reply("200 OK", chatReply, "Content-Type: application/json\r\n"));
+    server.response = FakeHttpServer::reply("200 OK", chatReply, "Content-Type: application/json\r\n");
 
     QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
     AppState state(settings, QStringLiteral("en_US"),
@@ -152,7 +153,8 @@ int main(int argc, char** argv) {
     ChatClient chat;
     TimedRewriter rewriter(chat);
     MicrophoneRecorder recorder(state, *platform.audioCapture, dir.filePath(QStringLiteral("recording.m4a")));
-    SpeechTranscriber speechTranscriber(state, *platform.speechRecognition);
+    std::unique_ptr<SpeechRecognition> recognition = chooseSpeechRecognition({}, {});
+    SpeechTranscriber speechTranscriber(state, *recognition);
     TimedTranscriber transcriber(speechTranscriber);
     PasteDeliverer deliverer(state, {*platform.pasteboard, *platform.systemSound,
                                      *platform.accessibilityTrust, *platform.keyboardEvents});

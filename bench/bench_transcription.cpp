@@ -7,7 +7,7 @@
 // Needs espeak-ng, sox and gst-launch-1.0, no display and no sound server. Prints "name value" lines for
 // bench/run.sh; what was said and heard goes to stderr.
 
-#include "platform/linux/PocketsphinxRecognition.h"
+#include "speech/pocketsphinx/PocketsphinxRecognition.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -82,10 +82,10 @@ long residentKilobytes() {
     return -1;
 }
 
-RecognitionUpdate recognize(SpeechRecognizer& recognizer, const QString& url) {
-    RecognitionUpdate result;
+RecognitionResult recognize(SpeechRecognizer& recognizer, const QString& url) {
+    RecognitionResult result;
     QEventLoop loop;
-    recognizer.recognizeFile(url, [&](const RecognitionUpdate& update) {
+    recognizer.recognizeFile(url, [&](const RecognitionResult& update) {
         result = update;
         loop.quit();
     });
@@ -143,10 +143,10 @@ void measureWaitAfterStop(PocketsphinxRecognition& speech, const QDir& dir, cons
         prepared->isAvailable();
         QElapsedTimer timer;
         timer.start();
-        const RecognitionUpdate update = recognize(*prepared, file);
+        const RecognitionResult update = recognize(*prepared, file);
         const double wait = timer.elapsed() / 1000.0;
-        if (update.error) {
-            fail(QStringLiteral("recognition failed: ") + *update.error);
+        if (!update.text) {
+            fail(QStringLiteral("recognition failed: ") + update.error);
         }
 
         timer.restart();
@@ -165,7 +165,7 @@ void measureAccuracy(PocketsphinxRecognition& speech, const QDir& dir) {
     int errors = 0;
     for (int i = 0; i < sentences.size(); ++i) {
         const QString file = speak(dir, QStringLiteral("sentence-%1").arg(i), sentences[i]);
-        const RecognitionUpdate update = recognize(*recognizer, file);
+        const RecognitionResult update = recognize(*recognizer, file);
         const QString heard = update.text.value_or(QString());
         const QStringList expected = words(sentences[i]);
         said += expected.size();

@@ -5,7 +5,7 @@
 // Run: build/bench/bench_transcription_server   (needs gst-launch-1.0; no display, no sound, no network)
 
 #include "fakes/FakeHttpServer.h"
-#include "platform/linux/TranscriptionServerRecognition.h"
+#include "speech/server/TranscriptionServerRecognition.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QTemporaryDir dir;
     FakeHttpServer server;
-    server.setResponse(FakeHttpServer::reply("200 OK", R"({"text":"ok"})"));
+    server.response = FakeHttpServer::reply("200 OK", R"({"text":"ok"})");
     TranscriptionServerRecognition speech(server.address(), QStringLiteral("whisper-1"));
 
     std::printf("%-10s %12s %12s\n", "recording", "wait (ms)", "upload (MB)");
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         std::optional<QString> text;
         QElapsedTimer timer;
         timer.start();
-        recognizer->recognizeFile(path, [&](const RecognitionUpdate& update) {
+        recognizer->recognizeFile(path, [&](const RecognitionResult& update) {
             text = update.text;
             loop.quit();
         });
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
             fail(QStringLiteral("the %1 s recording was not transcribed").arg(seconds));
         }
         std::printf("%-10s %12lld %12.1f\n", qPrintable(QStringLiteral("%1 s").arg(seconds)),
-                    static_cast<long long>(waited), server.requests().last().body.size() / 1e6);
+                    static_cast<long long>(waited), server.requests.last().body.size() / 1e6);
     }
     return 0;
 }

@@ -22,6 +22,8 @@ packages=(
   # headless desktop and sound server for the tests
   xvfb xauth openbox trayer xdotool x11-utils pulseaudio pulseaudio-utils
   espeak-ng sox imagemagick
+  # network namespaces for the suites that start servers (tests/private-network.sh)
+  iproute2 util-linux
   # headless Wayland session for the tests, with GTK 3 and Qt target windows and a private session bus
   sway wtype ydotool dbus-daemon python3-gi gir1.2-gtk-3.0
 )

@@ -1,32 +1,86 @@
 #!/usr/bin/env bash
-# Builds the suite twice, as shipped and with AddressSanitizer and UndefinedBehaviorSanitizer, and runs it
-# inside a private headless desktop each time. Fails on any failed test and on any sanitizer report.
+# Builds the suite twice, as shipped and with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, and
+# runs it inside a private headless desktop each time. Fails on any failed test and on any sanitizer report.
+#
+#   scripts/test.sh                both builds, as CI runs them
+#   scripts/test.sh sanitized      one of them: release or sanitized
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Leaks inside system libraries are listed in scripts/lsan.supp; every other report stops the test. Stacks are
+# unwound in full: the system libraries have no frame pointers, and the suppressions need to see past them.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0:malloc_context_size=8
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
 jobs=$(nproc)
+builds=("$@")
+((${#builds[@]})) || builds=(release sanitized)
+summary=()
+failed=0
+
+stage() { printf '\n==> %s\n' "$*"; }
+
+elapsed() { printf '%dm%02ds' $(($1 / 60)) $(($1 % 60)); }
+
+# run_suite NAME: configures and builds build-test/NAME, runs its tests, and adds a line to the summary.
 run_suite() {
-    local name=$1 dir=build-test/$1
-    shift
-    echo "=== $name build"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" --parallel "$jobs"
-    echo "=== $name tests"
-    local log="$dir/ctest.log"
+    local name=$1 dir=build-test/$1 flags=() kind=RelWithDebInfo
+    if [[ $name == sanitized ]]; then
+        flags=(-DMURMURO_SANITIZE=ON)
+        kind="RelWithDebInfo with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer; leak suppressions in"
+        kind+=" scripts/lsan.supp"
+    fi
+    local log=$dir/ctest.log started=$SECONDS
+
+    stage "$name build: configuring and building $dir ($kind, $jobs jobs)"
+    if ! { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null &&
+        cmake --build "$dir" --parallel "$jobs"; }; then
+        summary+=("$(printf '%-10s FAILED to build (see the output above)' "$name")")
+        failed=1
+        return 1
+    fi
+
+    local count
+    count=$(ctest --test-dir "$dir" -N | sed -n 's/^Total Tests: //p')
+    stage "$name suite: running $count tests inside a private desktop (scripts/with-test-desktop.sh), log $log"
     set +e
     scripts/with-test-desktop.sh ctest --test-dir "$dir" --output-on-failure --timeout 300 2>&1 | tee "$log"
     local status=${PIPESTATUS[0]}
     set -e
+
+    local result counts
+    counts=$(grep -oE '[0-9]+ tests failed out of [0-9]+' "$log" | awk '{print $6 - $1 " of " $6}')
     if grep -q -E 'ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer' "$log"; then
-        echo "sanitizer report in the $name run" >&2
-        return 1
+        result="FAILED with a sanitizer report:"
+        status=1
+    elif ((status)); then
+        result="FAILED:"
+    else
+        result="ok:"
     fi
-    return "$status"
+    summary+=("$(printf '%-10s %s %s tests passed in %s, log %s' "$name" "$result" "${counts:-? of ?}" \
+        "$(elapsed $((SECONDS - started)))" "$log")")
+    ((status == 0)) || failed=1
 }
 
-# GLib and Qt keep process-wide caches that look like leaks; every other report stops the test.
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for build in "${builds[@]}"; do
+    if [[ $build != release && $build != sanitized ]]; then
+        echo "unknown build '$build': use release or sanitized" >&2
+        exit 2
+    fi
+done
+names="${builds[*]}"
+stage "testing ${names// / and } in build-test/"
+for build in "${builds[@]}"; do
+    # A build that does not compile stops the run: the next one would fail the same way.
+    run_suite "$build" || break
+done
 
-run_suite release
-run_suite sanitized -DMURMURO_SANITIZE=ON
+stage "summary"
+printf '    %s\n' "${summary[@]}"
+if ((failed)); then
+    echo "    rerun one test: scripts/with-test-desktop.sh ctest --test-dir build-test/<build> -R <test> --output-on-failure"
+    echo "    (for the sanitized build with ASAN_OPTIONS, LSAN_OPTIONS and UBSAN_OPTIONS as exported in scripts/test.sh)"
+fi
+exit "$failed"

@@ -1,7 +1,5 @@
-#include "core/Startup.h"
 #include "fakes/FakePortal.h"
-#include "fakes/NullStages.h"
-#include "fakes/TestAppState.h"
+#include "fakes/FakeStages.h"
 #include "hotkey/GlobalHotkey.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "platform/wayland/PortalRemoteDesktopPaste.h"
@@ -23,33 +21,51 @@ private slots:
         }
     }
 
-    void shortcutIsBoundAndItsActivationToggles() {
+    // Activated is the press and Deactivated the release: in toggle mode two presses make one dictation,
+    // in hold mode one press and its release do.
+    void shortcutIsBoundAndDrivesTheDictation_data() {
+        QTest::addColumn<AppState::HotkeyMode>("mode");
+        QTest::addColumn<QList<bool>>("presses");
+        QTest::newRow("toggle") << AppState::HotkeyMode::toggle << QList<bool>{true, false, true, false};
+        QTest::newRow("hold") << AppState::HotkeyMode::hold << QList<bool>{true, false};
+    }
+    void shortcutIsBoundAndDrivesTheDictation() {
+        QFETCH(AppState::HotkeyMode, mode);
+        QFETCH(QList<bool>, presses);
         FakePortal portal;
         PortalGlobalShortcuts service(QDBusConnection::sessionBus());
-        TestAppState app;
-        int toggles = 0;
-        GlobalHotkey hotkey(app.state, service, [&] { ++toggles; });
-        NullSpeechRecognition speech;
-        NullTextDeliverer deliverer;
-        startUp(app.state, hotkey, speech, deliverer);
-
+        FakeDictation dictation;
+        SessionController& controller = *dictation.controller;
+        GlobalHotkey hotkey(dictation.state, service,
+                            {[&] { controller.toggleRecording(); }, [&] { controller.startHoldToTalk(); },
+                             [&] { controller.endHoldToTalk(); }});
+        dictation.state.setHotkeyMode(mode);
+        hotkey.installHotkeyHandler();
+        hotkey.registerHotkey();
         QTRY_COMPARE(portal.journal.count(QStringLiteral("bind toggle-dictation SHIFT+LOGO+r")), 1);
         QTRY_COMPARE(service.status().trigger, portal.reportedTrigger);
         QVERIFY(service.status().available);
 
+        for (const bool pressed : presses) {
+            dictation.clock.advance(std::chrono::seconds(1));
+            portal.activate(QStringLiteral("another-shortcut"), pressed);
+            portal.activate(QStringLiteral("toggle-dictation"), pressed);
+            QTRY_COMPARE(service.isHeld(), pressed);
+            QTest::qWait(50);
+        }
+        QTRY_COMPARE(dictation.recorder.stops, 1);
+        QCOMPARE(dictation.recorder.starts, 1);
+        QCOMPARE(dictation.state.recordingState(), RecordingState::processing);
+
+        dictation.state.setIsRecordingShortcut(true);
         portal.activate(QStringLiteral("toggle-dictation"), true);
-        QTRY_COMPARE(toggles, 1);
-        QVERIFY(service.isHeld());
-        portal.activate(QStringLiteral("toggle-dictation"), false);
-        QTRY_VERIFY(!service.isHeld());
-        portal.activate(QStringLiteral("another-shortcut"), true);
-        app.state.setIsRecordingShortcut(true);
-        portal.activate(QStringLiteral("toggle-dictation"), true);
-        QTest::qWait(200);
-        QCOMPARE(toggles, 1);
+        QTRY_VERIFY(service.isHeld());
+        QTest::qWait(100);
+        QCOMPARE(dictation.recorder.starts + dictation.recorder.stops, 2);
 
         // A new combination is a new session; the old one is given back.
-        app.state.setHotkeyModifiers(0x40000); // Control only
+        dictation.state.setHotkeyModifiers(0x40000); // Control only
+        hotkey.registerHotkey();
         QTRY_COMPARE(portal.journal.count(QStringLiteral("bind toggle-dictation CTRL+r")), 1);
         QCOMPARE(portal.journal.count(QStringLiteral("close")), 1);
         QCOMPARE(portal.journal.count(QStringLiteral("create GlobalShortcuts")), 2);
@@ -57,7 +73,7 @@ private slots:
 
     void withoutThePortalSettingsIsTold() {
         PortalGlobalShortcuts service(QDBusConnection::sessionBus());
-        const auto registration = service.registerHotkey(15, 0x300);
+        const auto registration = service.registerHotkey(Qt::META | Qt::SHIFT | Qt::Key_R);
         QTRY_VERIFY(!service.status().available);
     }
 

@@ -1,4 +1,5 @@
 #include "fakes/TerminalLikeEdit.h"
+#include "log/Log.h"
 #include "platform/wayland/DataControlPasteboard.h"
 #include "platform/wayland/FocusedApplication.h"
 #include "platform/wayland/LayerShellOverlay.h"
@@ -17,14 +18,6 @@ namespace {
 
 constexpr int patience = 20000;
 const QString deliveredText = QStringLiteral("Grüße aus Köln, 世界 🎤 — <b>ok</b>");
-
-QStringList* platformLog = nullptr;
-
-void keepPlatformLines(QtMsgType, const QMessageLogContext& context, const QString& message) {
-    if (platformLog && QByteArray(context.category) == "murmuro.platform") {
-        *platformLog << message;
-    }
-}
 
 QString wlPaste() {
     QProcess paste;
@@ -101,11 +94,10 @@ private slots:
             std::chrono::milliseconds(1000));
         m_overlay = LayerShellOverlay::create(m_connection, QSize(140, 60));
         QVERIFY(m_overlay);
-        platformLog = &m_log;
-        qInstallMessageHandler(keepPlatformLines);
+        setLogSink([this](const QString& line) { m_log << line; });
     }
     void cleanupTestCase() {
-        qInstallMessageHandler(nullptr);
+        setLogSink({});
         m_overlay.reset();
         m_keyboard.reset();
         m_connection.reset();

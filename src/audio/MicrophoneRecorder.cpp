@@ -2,79 +2,64 @@
 
 #include "audio/VolumeLevel.h"
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "platform/AudioCapture.h"
 
-#include <QPointer>
-#include <QTimer>
-
-#include <chrono>
 #include <cmath>
-
-namespace {
-
-constexpr std::chrono::milliseconds meterInterval{50};
-
-} // namespace
 
 MicrophoneRecorder::MicrophoneRecorder(AppState& state, AudioCapture& capture, QString recordingPath)
     : m_state(state)
     , m_capture(capture)
     , m_recordingPath(std::move(recordingPath)) {}
 
+MicrophoneRecorder::~MicrophoneRecorder() = default;
+
 void MicrophoneRecorder::startRecording(RecordingDelegate& delegate) {
-    if (m_state.captureSession && m_state.captureSession->isRunning()) {
-        m_state.captureSession->stopRunning();
-    }
+    release();
 
-    // The report may come from any thread; the delegate hears it on ours, as a task of its own.
-    auto onFinish = [this, &delegate](const QString& url, const std::optional<QString>& error) {
-        QMetaObject::invokeMethod(
-            this, [&delegate, url, error] { delegate.recordingDidFinish(url, error); }, Qt::QueuedConnection);
-    };
-    std::unique_ptr<CaptureSession> session =
-        m_capture.startRecording(m_state.selectedMicrophoneID(), m_recordingPath, std::move(onFinish));
-    if (!session) {
-        return;
-    }
-    m_state.audioFileOutput = session->fileOutput();
-    m_state.captureSession = std::move(session);
-
-    m_state.setRecordingState(RecordingState::recording);
-    m_state.overlay().show(OverlayState::recording);
-    logLine(QStringLiteral("[AppState] Recording started"));
-    startVolumeTimer();
-}
-
-void MicrophoneRecorder::startVolumeTimer() {
-    m_state.volumeTimer.reset();
-    m_state.setVolumeLevel(0.0f);
-
-    auto timer = std::make_unique<QTimer>();
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(meterInterval);
-    QPointer<AppState> state(&m_state);
-    connect(timer.get(), &QTimer::timeout, this, [this, state] {
+    // The report may come from any thread; the delegate hears it on ours, as a task of its own, once the
+    // capture is let go. A report of a capture that a newer one replaced meanwhile is dropped.
+    const quint64 recording = ++m_recordings;
+    auto onFinish = [this, &delegate, recording](const QString& url, const std::optional<QString>& error) {
         QMetaObject::invokeMethod(
             this,
-            [this, state] {
-                if (state) {
-                    updateVolumeLevel();
+            [this, &delegate, recording, url, error] {
+                if (recording != m_recordings) {
+                    return;
                 }
+                release();
+                delegate.recordingDidFinish(url, error);
             },
             Qt::QueuedConnection);
-    });
-    timer->start();
-    m_state.volumeTimer = std::move(timer);
+    };
+    m_session = m_capture.startRecording(m_state.selectedMicrophoneID(), m_recordingPath, std::move(onFinish),
+                                         [this](const QList<float>& powers) { updateVolumeLevel(powers); });
+    if (!m_session) {
+        return;
+    }
+    m_state.setVolumeLevel(0.0f);
+    m_state.setRecordingState(RecordingState::recording);
+    qCInfo(lcAudio).noquote() << QStringLiteral("[AppState] Recording started");
 }
 
-void MicrophoneRecorder::updateVolumeLevel() {
-    if (m_state.recordingState() != RecordingState::recording || !m_state.audioFileOutput) {
+void MicrophoneRecorder::stop() {
+    m_state.setVolumeLevel(0.0f);
+    if (m_session) {
+        m_session->stopRecording();
+    }
+}
+
+void MicrophoneRecorder::updateVolumeLevel(const QList<float>& channelPowers) {
+    if (m_state.recordingState() != RecordingState::recording || channelPowers.isEmpty() ||
+        std::isnan(channelPowers.first())) {
         return;
     }
-    const QList<float> channels = m_state.audioFileOutput->channelPowerLevels();
-    if (channels.isEmpty() || std::isnan(channels.first())) {
-        return;
+    m_state.setVolumeLevel(volumeLevelForPower(channelPowers.first()));
+}
+
+void MicrophoneRecorder::release() {
+    if (m_session) {
+        m_session->stopRunning();
+        m_session.reset();
     }
-    m_state.setVolumeLevel(volumeLevelForPower(channels.first()));
 }

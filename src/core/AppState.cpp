@@ -1,7 +1,6 @@
 #include "core/AppState.h"
 
 #include <QSettings>
-#include <QTimer>
 
 #include <limits>
 
@@ -14,6 +13,8 @@ const QString bannedWordsKey = QStringLiteral("bannedWords");
 const QString hotkeyKeyCodeKey = QStringLiteral("hotkeyKeyCode");
 const QString hotkeyModifiersKey = QStringLiteral("hotkeyModifiers");
 const QString hotkeyStringKey = QStringLiteral("hotkeyString");
+const QString hotkeyModeKey = QStringLiteral("hotkeyMode");
+const QString holdValue = QStringLiteral("hold");
 
 /// A stored string, or the fallback when nothing is stored or it does not read as text.
 QString storedString(const QSettings& settings, const QString& key, const QString& fallback) {
@@ -30,6 +31,11 @@ qint64 storedInteger(const QSettings& settings, const QString& key) {
     const qint64 number = settings.value(key).toLongLong(&ok);
     return ok ? number : 0;
 }
+
+class NoOverlay : public OverlayWindow {
+public:
+    OverlayState currentState() const override { return OverlayState::hidden; }
+};
 
 } // namespace
 
@@ -55,7 +61,15 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
     , m_isBannedWordsEnabled(settings.contains(isBannedWordsEnabledKey)
                                  ? settings.value(isBannedWordsEnabledKey).toBool()
                                  : true)
-    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords)) {}
+    , m_bannedWords(storedString(settings, bannedWordsKey, defaultBannedWords))
+    , m_hotkeyMode(storedString(settings, hotkeyModeKey, QString()) == holdValue ? HotkeyMode::hold
+                                                                                 : HotkeyMode::toggle) {
+    connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
+        if (state != RecordingState::idle) {
+            overlay();
+        }
+    });
+}
 
 AppState::~AppState() = default;
 
@@ -150,9 +164,15 @@ void AppState::setVolumeLevel(float level) {
     emit volumeLevelChanged(level);
 }
 
+void AppState::setHotkeyMode(HotkeyMode mode) {
+    m_hotkeyMode = mode;
+    m_settings.setValue(hotkeyModeKey, mode == HotkeyMode::hold ? holdValue : QStringLiteral("toggle"));
+    emit hotkeyModeChanged(mode);
+}
+
 OverlayWindow& AppState::overlay() {
     if (!m_overlay) {
-        m_overlay = m_overlayFactory(*this);
+        m_overlay = m_overlayFactory ? m_overlayFactory(*this) : std::make_unique<NoOverlay>();
     }
     return *m_overlay;
 }

@@ -2,10 +2,9 @@
 
 #include "core/DictationMode.h"
 #include "core/RecordingState.h"
-#include "platform/AudioCapture.h"
+#include "overlay/OverlayWindow.h"
 #include "platform/Clock.h"
 #include "platform/HotkeyService.h"
-#include "platform/OverlayWindow.h"
 #include "platform/Workspace.h"
 
 #include <QObject>
@@ -15,10 +14,10 @@
 #include <memory>
 
 class QSettings;
-class QTimer;
 
-/// Everything the running program knows: the user's settings, the dictation in progress, the platform
-/// objects of a running recording and the registered hotkey. Lives on the main thread.
+/// Everything the running program knows: the user's settings, the dictation in progress and the registered
+/// hotkey. Lives on the main thread. The stages own their platform objects; this holds only what the
+/// interface and the session controller read.
 ///
 /// Seven settings persist under keys equal to their names. Every assignment writes them, also of an equal
 /// value, and announces the change, also of an equal value.
@@ -44,9 +43,13 @@ class AppState : public QObject {
                    isBannedWordsEnabledChanged)
     Q_PROPERTY(QString bannedWords READ bannedWords WRITE setBannedWords NOTIFY bannedWordsChanged)
     Q_PROPERTY(float volumeLevel READ volumeLevel WRITE setVolumeLevel NOTIFY volumeLevelChanged)
+    Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
 
 public:
     using Mode = DictationMode;
+    /// What the hotkey does: each press starts or stops a dictation, or a dictation lasts while it is held.
+    enum class HotkeyMode { toggle, hold };
+    Q_ENUM(HotkeyMode)
     using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(AppState&)>;
 
     static const QString defaultOllamaHost;
@@ -57,8 +60,9 @@ public:
     static const QString defaultHotkeyString;
 
     /// Gives every field its initial value and reads the locale, microphone and banned-words settings.
-    /// currentLocale stands in for a locale setting that was never stored.
-    AppState(QSettings& settings, const QString& currentLocale, OverlayFactory overlayFactory);
+    /// currentLocale stands in for a locale setting that was never stored. Without an overlay factory the
+    /// program shows no overlay.
+    AppState(QSettings& settings, const QString& currentLocale, OverlayFactory overlayFactory = {});
     ~AppState() override;
 
     /// Assigns the stored hotkey, if one is stored, through the ordinary setters. A key code outside
@@ -94,23 +98,24 @@ public:
     float volumeLevel() const { return m_volumeLevel; }
     void setVolumeLevel(float level);
 
-    /// Created on first use and kept for the life of the process.
+    // Settings of our own, stored beside the seven above.
+
+    /// Stored under "hotkeyMode" as "toggle" or "hold"; anything else reads as toggle.
+    HotkeyMode hotkeyMode() const { return m_hotkeyMode; }
+    void setHotkeyMode(HotkeyMode mode);
+
+    /// Created on first use, which is the first recording at the latest, and kept for the life of the
+    /// process. It follows recordingState by itself.
     OverlayWindow& overlay();
 
-    // Platform objects and bookkeeping of the running dictation; nobody observes these.
+    // Bookkeeping of the running dictation; nobody observes these.
 
-    /// The capture of the running recording, from its start until its file is handed over.
-    std::unique_ptr<CaptureSession> captureSession;
-    /// The file-writing half of captureSession, owned by it.
-    AudioFileOutput* audioFileOutput = nullptr;
     /// When the last hotkey press was accepted; the distant past until then.
     Clock::TimePoint lastHotkeyTime = Clock::TimePoint::min();
     /// The application in front when the last recording was stopped; it receives the paste.
     std::shared_ptr<RunningApplication> previousApp;
     /// Present while a global hotkey is registered.
     std::unique_ptr<HotkeyRegistration> eventHotKeyRef;
-    /// The level meter of the running recording.
-    std::unique_ptr<QTimer> volumeTimer;
 
 signals:
     void recordingStateChanged(RecordingState state);
@@ -127,6 +132,7 @@ signals:
     void isBannedWordsEnabledChanged(bool enabled);
     void bannedWordsChanged(const QString& words);
     void volumeLevelChanged(float level);
+    void hotkeyModeChanged(HotkeyMode mode);
 
 private:
     QSettings& m_settings;
@@ -147,4 +153,5 @@ private:
     bool m_isBannedWordsEnabled = true;
     QString m_bannedWords;
     float m_volumeLevel = 0.0f;
+    HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
 };

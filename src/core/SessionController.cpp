@@ -1,8 +1,7 @@
 #include "core/SessionController.h"
 
-#include "core/Log.h"
 #include "core/Prompts.h"
-#include "platform/Clock.h"
+#include "log/Log.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/Workspace.h"
 
@@ -11,10 +10,12 @@
 #include <QTimer>
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
 constexpr std::chrono::milliseconds hotkeyRepeatGuard{500};
+constexpr std::chrono::milliseconds shortestHold{300};
 
 } // namespace
 
@@ -65,26 +66,40 @@ void SessionController::stopDictation() {
     }
     m_state.previousApp = m_workspace.frontmostApplication();
     m_state.setRecordingState(RecordingState::processing);
-    m_state.overlay().show(OverlayState::processing);
+    m_stages.recorder.stop();
+}
 
-    m_state.volumeTimer.reset();
-    m_state.setVolumeLevel(0.0f);
-    if (m_state.audioFileOutput) {
-        m_state.audioFileOutput->stopRecording();
+void SessionController::startHoldToTalk() {
+    m_holdStarted = m_clock.now();
+    startDictation();
+}
+
+void SessionController::endHoldToTalk() {
+    if (m_clock.now() - m_holdStarted < shortestHold) {
+        cancelDictation();
+    } else {
+        stopDictation();
     }
 }
 
-void SessionController::recordingDidFinish(const QString& url, const std::optional<QString>& error) {
-    if (m_state.captureSession) {
-        m_state.captureSession->stopRunning();
+void SessionController::cancelDictation() {
+    if (m_state.recordingState() != RecordingState::recording) {
+        return;
     }
-    m_state.audioFileOutput = nullptr;
-    m_state.captureSession.reset();
+    qCInfo(lcSession).noquote() << QStringLiteral("The hotkey was let go at once; the recording is dropped.");
+    m_discardRecording = true;
+    m_state.setRecordingState(RecordingState::processing);
+    m_stages.recorder.stop();
+}
 
+void SessionController::recordingDidFinish(const QString& url, const std::optional<QString>& error) {
+    if (std::exchange(m_discardRecording, false) && !error) {
+        finishDictation(url);
+        return;
+    }
     if (error) {
-        logLine(QStringLiteral("Recording error: ") + *error);
+        qCWarning(lcSession).noquote() << QStringLiteral("Recording error: ") + *error;
         m_state.setRecordingState(RecordingState::idle);
-        m_state.overlay().hide();
         return;
     }
     processRecording(url, m_state.selectedMode(), m_state.ollamaHost(), m_state.modelName());
@@ -102,7 +117,7 @@ void SessionController::processRecording(const QString& url, AppState::Mode mode
                 self->finishDictation(url);
                 return;
             }
-            logLine(QStringLiteral("[AppState] Transcription: ") + *transcript);
+            qCInfo(lcSession).noquote() << QStringLiteral("[AppState] Transcription: ") + *transcript;
             if (mode == AppState::Mode::literal) {
                 self->m_stages.deliverer.deliverText(*transcript);
                 self->finishDictation(url);
@@ -134,7 +149,6 @@ void SessionController::finishDictation(const QString& url) {
     QTimer::singleShot(0, this, [state, url] {
         if (state) {
             state->setRecordingState(RecordingState::idle);
-            state->overlay().hide();
         }
         QFile::remove(url);
     });

@@ -2,10 +2,10 @@
 
 #include "core/AppState.h"
 #include "core/Stages.h"
+#include "platform/Clock.h"
 
 #include <QObject>
 
-class Clock;
 class MicrophonePermission;
 class Workspace;
 
@@ -30,6 +30,14 @@ public:
     void startDictation();
     void stopDictation();
 
+    /// Hold-to-talk: the press starts a dictation and the release stops it. A hold shorter than 0.3 s is
+    /// taken as a slip of the finger: its recording is dropped unheard.
+    void startHoldToTalk();
+    void endHoldToTalk();
+
+    /// Ends the recording without transcribing it: nothing is delivered and the file is removed.
+    void cancelDictation();
+
     void recordingDidFinish(const QString& url, const std::optional<QString>& error) override;
 
 private:
@@ -43,4 +51,6 @@ private:
     MicrophonePermission& m_microphone;
     Workspace& m_workspace;
     Stages m_stages;
+    Clock::TimePoint m_holdStarted;
+    bool m_discardRecording = false;
 };

@@ -17,13 +17,17 @@ public:
     virtual void recordingDidFinish(const QString& url, const std::optional<QString>& error) = 0;
 };
 
-/// Records the chosen microphone into the recording file.
+/// Records the chosen microphone into the recording file, owning the capture while it runs.
 class Recorder {
 public:
     virtual ~Recorder() = default;
 
-    /// Starts capture and metering and moves to recording; returns silently when no input can be opened.
+    /// Starts capture and metering and moves to recording; stays idle when no input can be opened.
     virtual void startRecording(RecordingDelegate& delegate) = 0;
+
+    /// Stops metering and asks for the file to be finished; the delegate hears the outcome, after the
+    /// capture has been released.
+    virtual void stop() = 0;
 };
 
 /// Turns a recording into text.

@@ -1,9 +1,9 @@
 #include "core/Startup.h"
 
 #include "core/AppState.h"
-#include "core/Log.h"
 #include "core/Stages.h"
-#include "platform/SpeechRecognition.h"
+#include "log/Log.h"
+#include "speech/SpeechRecognition.h"
 
 void startUp(AppState& state, HotkeyRegistrar& hotkeys, SpeechRecognition& speech, TextDeliverer& deliverer) {
     QObject::connect(&state, &AppState::hotkeyKeyCodeChanged, &state,
@@ -19,8 +19,8 @@ void startUp(AppState& state, HotkeyRegistrar& hotkeys, SpeechRecognition& speec
         QMetaObject::invokeMethod(
             &state,
             [status] {
-                logLine(QStringLiteral("[AppState] Speech authorization status: ") +
-                        QString::number(static_cast<int>(status)));
+                qCInfo(lcSession).noquote() << QStringLiteral("[AppState] Speech authorization status: ") +
+                                                   QString::number(static_cast<int>(status));
             },
             Qt::QueuedConnection);
     });

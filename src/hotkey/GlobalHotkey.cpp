@@ -1,8 +1,10 @@
 #include "hotkey/GlobalHotkey.h"
 
 #include "core/AppState.h"
+#include "hotkey/QtKeyCodes.h"
+#include "hotkey/VirtualKeyCodes.h"
+#include "log/Log.h"
 #include "platform/HotkeyService.h"
-#include "platform/VirtualKeyCodes.h"
 
 #include <QMetaObject>
 
@@ -19,25 +21,43 @@ quint32 carbonModifiers(quint64 hotkeyModifiers) {
     return modifiers;
 }
 
-GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, std::function<void()> toggleRecording)
+GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, Actions actions)
     : m_state(state)
     , m_service(service)
-    , m_toggleRecording(std::move(toggleRecording)) {}
+    , m_actions(std::move(actions)) {}
 
 void GlobalHotkey::installHotkeyHandler() {
-    m_service.installHandler([this] { hotkeyEventHandler(); });
+    m_service.installHandler([this] { hotkeyEventHandler(); }, [this] { hotkeyReleased(); });
 }
 
 void GlobalHotkey::registerHotkey() {
     // The old combination is given back before the new one is taken, so re-registering an unchanged
     // combination does not collide with itself.
     m_state.eventHotKeyRef.reset();
-    m_state.eventHotKeyRef =
-        m_service.registerHotkey(m_state.hotkeyKeyCode(), carbonModifiers(m_state.hotkeyModifiers()));
+    const std::optional<QKeyCombination> combination =
+        qtKeyCombination(m_state.hotkeyKeyCode(), carbonModifiers(m_state.hotkeyModifiers()));
+    if (!combination) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The hotkey's key code %1 names no key; no hotkey.")
+                                             .arg(m_state.hotkeyKeyCode());
+        return;
+    }
+    m_state.eventHotKeyRef = m_service.registerHotkey(*combination);
 }
 
 void GlobalHotkey::hotkeyEventHandler() {
-    if (m_state.isRecordingShortcut())
+    const bool hold = m_state.hotkeyMode() == AppState::HotkeyMode::hold;
+    schedule(hold ? m_actions.holdPressed : m_actions.toggleRecording);
+}
+
+void GlobalHotkey::hotkeyReleased() {
+    if (m_state.hotkeyMode() == AppState::HotkeyMode::hold) {
+        schedule(m_actions.holdReleased);
+    }
+}
+
+void GlobalHotkey::schedule(const std::function<void()>& action) {
+    if (m_state.isRecordingShortcut() || !action) {
         return;
-    QMetaObject::invokeMethod(&m_state, m_toggleRecording, Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(&m_state, action, Qt::QueuedConnection);
 }

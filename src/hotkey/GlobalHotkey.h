@@ -13,22 +13,35 @@ class HotkeyService;
 /// converted, every other bit (Caps Lock, numeric pad, ...) is left out.
 quint32 carbonModifiers(quint64 hotkeyModifiers);
 
-/// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses into
-/// dictation toggles, except while the shortcut recorder listens.
+/// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses and
+/// releases into dictation actions, except while the shortcut recorder listens.
 class GlobalHotkey : public HotkeyRegistrar {
 public:
-    GlobalHotkey(AppState& state, HotkeyService& service, std::function<void()> toggleRecording);
+    /// What the hotkey does; each runs later as a task of its own on the main thread.
+    struct Actions {
+        /// A press in toggle mode.
+        std::function<void()> toggleRecording;
+        /// A press and a release in hold mode.
+        std::function<void()> holdPressed;
+        std::function<void()> holdReleased;
+    };
+
+    GlobalHotkey(AppState& state, HotkeyService& service, Actions actions);
 
     void installHotkeyHandler() override;
 
     /// Replaces the current registration; a refused combination leaves none.
     void registerHotkey() override;
 
-    /// A press of the registered combination: the toggle runs later as a task of its own on the main thread.
+    /// A press of the registered combination.
     void hotkeyEventHandler();
+    /// The combination no longer held.
+    void hotkeyReleased();
 
 private:
+    void schedule(const std::function<void()>& action);
+
     AppState& m_state;
     HotkeyService& m_service;
-    std::function<void()> m_toggleRecording;
+    Actions m_actions;
 };

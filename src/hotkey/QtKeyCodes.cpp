@@ -1,6 +1,6 @@
 #include "hotkey/QtKeyCodes.h"
 
-#include "platform/VirtualKeyCodes.h"
+#include "hotkey/VirtualKeyCodes.h"
 
 #include <Qt>
 
@@ -230,4 +230,20 @@ std::optional<VirtualKeyOfQtKey> virtualKeyOfQtKey(int qtKey, bool keypad) {
         return std::nullopt;
     const auto first = std::ranges::find(mappings, row->keyCode, &QtKeyMapping::keyCode);
     return VirtualKeyOfQtKey{row->keyCode, keyFlags(row->keyCode), keyName(*first)};
+}
+
+std::optional<QKeyCombination> qtKeyCombination(quint16 keyCode, quint32 registrationModifiers) {
+    const auto first = std::ranges::find(mappings, keyCode, &QtKeyMapping::keyCode);
+    if (first == mappings.end())
+        return std::nullopt;
+    Qt::KeyboardModifiers modifiers = first->keypad ? Qt::KeypadModifier : Qt::NoModifier;
+    if (registrationModifiers & HotkeyModifier::control)
+        modifiers |= Qt::ControlModifier;
+    if (registrationModifiers & HotkeyModifier::option)
+        modifiers |= Qt::AltModifier;
+    if (registrationModifiers & HotkeyModifier::shift)
+        modifiers |= Qt::ShiftModifier;
+    if (registrationModifiers & HotkeyModifier::command)
+        modifiers |= Qt::MetaModifier;
+    return QKeyCombination(modifiers, static_cast<Qt::Key>(first->qtKey));
 }

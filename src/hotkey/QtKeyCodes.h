@@ -1,5 +1,9 @@
 #pragma once
 
+// The one place that knows how the hotkey is stored (virtual key codes of an ANSI keyboard and the modifier
+// bits of VirtualKeyCodes.h) and how that maps to keys as Qt names them.
+
+#include <QKeyCombination>
 #include <QString>
 #include <QtGlobal>
 
@@ -29,3 +33,8 @@ std::span<const QtKeyMapping> qtKeyMappings();
 /// The virtual key of a Qt key event (keypad: the event carried Qt::KeypadModifier); nothing for keys that
 /// have no virtual key code, such as modifiers pressed alone or letters outside the US layout.
 std::optional<VirtualKeyOfQtKey> virtualKeyOfQtKey(int qtKey, bool keypad);
+
+/// The stored key code with registration modifiers as a Qt key combination, for the platform's hotkey
+/// service: Command is Meta, Option is Alt; keypad keys carry Qt::KeypadModifier. Nothing for a key code
+/// outside the table.
+std::optional<QKeyCombination> qtKeyCombination(quint16 keyCode, quint32 registrationModifiers);

@@ -2,7 +2,7 @@
 
 #include "core/AppState.h"
 #include "hotkey/QtKeyCodes.h"
-#include "platform/VirtualKeyCodes.h"
+#include "hotkey/VirtualKeyCodes.h"
 
 #include <QKeyEvent>
 

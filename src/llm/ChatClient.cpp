@@ -1,8 +1,8 @@
 #include "llm/ChatClient.h"
 
-#include "core/Log.h"
-#include "core/WebRequest.h"
 #include "llm/ChatReply.h"
+#include "log/Log.h"
+#include "net/WebRequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -50,6 +50,8 @@ void ChatClient::rewriteTranscript(const QString& transcript, const QString& sys
                                    const QString& host, const QString& model, TextResultHandler done) {
     const QUrl url(host + QStringLiteral("/api/chat"), QUrl::StrictMode);
     if (!isWebServerUrl(url)) {
+        // Silent on the standard output, like a reply of the wrong shape; the cause is in the debug output.
+        qCDebug(lcChat).noquote() << QStringLiteral("Not an http(s) address with a host: ") + host;
         done(std::nullopt);
         return;
     }
@@ -59,21 +61,21 @@ void ChatClient::rewriteTranscript(const QString& transcript, const QString& sys
 
     // The finished handler below has the reply as its context, so an abandoned exchange is reported once.
     abandonOversizedReply(*reply, [done] {
-        logLine(QStringLiteral("The chat server's reply exceeds 16 MiB"));
+        qCWarning(lcChat).noquote() << QStringLiteral("The chat server's reply exceeds 16 MiB");
         done(std::nullopt);
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
         if (webExchangeFailed(*reply)) {
             // Nothing else cancels a reply that is still connected, and "Operation canceled" would hide why.
-            logLine(reply->error() == QNetworkReply::OperationCanceledError
-                        ? QStringLiteral("The request timed out.")
-                        : reply->errorString());
+            qCWarning(lcChat).noquote() << (reply->error() == QNetworkReply::OperationCanceledError
+                                                ? QStringLiteral("The request timed out.")
+                                                : reply->errorString());
             done(std::nullopt);
             return;
         }
         const std::optional<QString> text = chatReplyText(reply->readAll());
         if (text) {
-            logLine(QStringLiteral("[AppState] Ollama processing complete."));
+            qCInfo(lcChat).noquote() << QStringLiteral("[AppState] Ollama processing complete.");
         }
         done(text);
     });

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Stages.h"
-#include "core/WebRequest.h"
+#include "net/WebRequest.h"
 
 #include <chrono>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "output/PasteDeliverer.h"
 
 #include "core/AppState.h"
-#include "core/Log.h"
+#include "log/Log.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/Pasteboard.h"
@@ -35,8 +35,9 @@ void PasteDeliverer::deliverText(const QString& text) {
     }
     const std::shared_ptr<RunningApplication>& previous = m_state->previousApp;
     if (previous && !previous->isTerminated()) {
-        logLine(QStringLiteral("[AppState] Activating ") +
-                previous->localizedName().value_or(QStringLiteral("app")) + QStringLiteral("..."));
+        qCInfo(lcOutput).noquote() << QStringLiteral("[AppState] Activating ") +
+                                          previous->localizedName().value_or(QStringLiteral("app")) +
+                                          QStringLiteral("...");
         previous->activate();
     }
     QTimer::singleShot(pasteDelay, this, &PasteDeliverer::pasteIntoFrontmost);
@@ -46,7 +47,7 @@ void PasteDeliverer::pasteIntoFrontmost() {
     if (!m_state || !checkAccessibilityPermission()) {
         return;
     }
-    logLine(QStringLiteral("[AppState] Dispatching Cmd+V..."));
+    qCInfo(lcOutput).noquote() << QStringLiteral("[AppState] Dispatching Cmd+V...");
     m_services.keyboard.postPasteKeystroke();
 }
 
@@ -54,6 +55,7 @@ bool PasteDeliverer::checkAccessibilityPermission() {
     if (m_services.accessibility.isTrustedPromptingUser()) {
         return true;
     }
-    logLine(QStringLiteral("[AppState] Accessibility not trusted. Prompting user..."));
+    qCWarning(lcOutput).noquote() << QStringLiteral(
+        "[AppState] Accessibility not trusted. Prompting user...");
     return false;
 }

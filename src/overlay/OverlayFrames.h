@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/OverlayWindow.h"
+#include "overlay/OverlayWindow.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "overlay/OverlayWindow.h"
 #include "overlay/Spring.h"
-#include "platform/OverlayWindow.h"
 
 #include <QPainterPath>
 #include <QWidget>

@@ -40,6 +40,17 @@ OverlayWindowController::OverlayWindowController(AppState& state, PointerPositio
         // Queued behind whatever the main thread has waiting, like any other redraw.
         QMetaObject::invokeMethod(this, &OverlayWindowController::refresh, Qt::QueuedConnection);
     });
+
+    const auto follow = [this](RecordingState recordingState) {
+        const OverlayState state = overlayStateFor(recordingState);
+        if (state == OverlayState::hidden) {
+            hide();
+        } else {
+            show(state);
+        }
+    };
+    connect(&state, &AppState::recordingStateChanged, this, follow);
+    follow(state.recordingState());
 }
 
 OverlayWindowController::~OverlayWindowController() = default;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/OverlayWindow.h"
+#include "overlay/OverlayWindow.h"
 
 #include <QObject>
 #include <QPoint>
@@ -14,9 +14,9 @@
 class AppState;
 class OverlayView;
 
-/// The floating pill beside the pointer while a dictation records or processes. Its window never takes
-/// focus or clicks, floats above everything on every desktop, and follows the pointer on a 0.1 s tick that
-/// also advances the animation and reads the input level.
+/// The floating pill beside the pointer while a dictation records or processes, following the state's
+/// recordingState. Its window never takes focus or clicks, floats above everything on every desktop, and
+/// follows the pointer on a 0.1 s tick that also advances the animation and reads the input level.
 class OverlayWindowController : public QObject, public OverlayWindow {
     Q_OBJECT
 
@@ -27,16 +27,16 @@ public:
     explicit OverlayWindowController(AppState& state, PointerPosition pointerPosition = {});
     ~OverlayWindowController() override;
 
-    void show(OverlayState state) override;
-    void hide() override;
+    OverlayState currentState() const override { return m_currentState; }
 
     QWidget& window() { return *m_window; }
     OverlayView& view() { return *m_view; }
-    OverlayState currentState() const { return m_currentState; }
     qint64 tick() const { return m_tick; }
     bool isTicking() const { return m_timer.isActive(); }
 
 private:
+    void show(OverlayState state);
+    void hide();
     void refresh();
 
     QPointer<AppState> m_appState;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QKeyCombination>
 
 #include <functional>
 #include <memory>
@@ -16,11 +16,12 @@ class HotkeyService {
 public:
     virtual ~HotkeyService() = default;
 
-    /// The handler runs on the main thread for every press of a registered combination; releases and key
-    /// repeat do not count.
-    virtual void installHandler(std::function<void()> onPressed) = 0;
+    /// onPressed runs on the main thread for every press of a registered combination, onReleased when the
+    /// combination no longer holds: its key or one of its modifiers was let go. Key repeat counts as neither.
+    virtual void installHandler(std::function<void()> onPressed, std::function<void()> onReleased) = 0;
 
-    /// Takes the combination: a virtual key code and registration modifiers (0x100 Command, 0x200 Shift,
-    /// 0x800 Option, 0x1000 Control). Nothing when the system refuses it.
-    virtual std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) = 0;
+    /// Takes the combination of a key with Control, Alt, Shift and Meta (the Super or Windows key);
+    /// Qt::KeypadModifier names a key of the numeric pad. Nothing when the system refuses it, which is logged
+    /// with the reason.
+    virtual std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination combination) = 0;
 };

@@ -7,7 +7,6 @@
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
 #include "platform/Pasteboard.h"
-#include "platform/SpeechRecognition.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
 
@@ -18,7 +17,6 @@ struct PlatformServices {
     std::unique_ptr<Clock> clock;
     std::unique_ptr<AudioCapture> audioCapture;
     std::unique_ptr<MicrophonePermission> microphonePermission;
-    std::unique_ptr<SpeechRecognition> speechRecognition;
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<SystemSound> systemSound;
     std::unique_ptr<Workspace> workspace;

@@ -1,7 +1,8 @@
 #include "speech/SpeechTranscriber.h"
 
 #include "core/AppState.h"
-#include "platform/SpeechRecognition.h"
+#include "log/Log.h"
+#include "speech/SpeechRecognition.h"
 
 #include <QTimer>
 
@@ -43,26 +44,25 @@ void SpeechTranscriber::transcribeAudio(const QString& url, TextResultHandler do
     std::unique_ptr<SpeechRecognizer> recognizer =
         m_prepared && m_preparedLocale == locale ? std::move(m_prepared) : recognizerFor(locale);
     m_prepared.reset();
-    if (!recognizer || !recognizer->isAvailable()) {
+    if (!recognizer) {
+        qCWarning(lcSpeech).noquote() << QStringLiteral("No speech recogniser for %1 or en-US.").arg(locale);
+        done(std::nullopt);
+        return;
+    }
+    if (!recognizer->isAvailable()) {
+        qCWarning(lcSpeech).noquote()
+            << QStringLiteral("The speech recogniser for %1 is not available.").arg(locale);
         done(std::nullopt);
         return;
     }
 
     m_running = std::move(recognizer);
-    auto completed = std::make_shared<bool>(false);
-    m_running->recognizeFile(url, [this, completed, done](const RecognitionUpdate& update) {
-        if (*completed) {
-            return;
+    m_running->recognizeFile(url, [this, done](const RecognitionResult& result) {
+        if (!result.text) {
+            qCWarning(lcSpeech).noquote() << QStringLiteral("Speech recognition failed: ") + result.error;
         }
-        std::optional<QString> transcript;
-        if (update.text && update.isFinal) {
-            transcript = *update.text;
-        } else if (!update.error) {
-            return;
-        }
-        *completed = true;
         // Let go of the recogniser once this call of its handler has returned.
         QTimer::singleShot(0, this, [finished = std::move(m_running)] {});
-        done(transcript);
+        done(result.text);
     });
 }

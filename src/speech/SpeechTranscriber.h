@@ -23,8 +23,9 @@ public:
     SpeechTranscriber(AppState& state, SpeechRecognition& speech);
     ~SpeechTranscriber() override;
 
-    /// Answers once, on the main thread: the final transcription, possibly empty, or nothing when there is no
-    /// recogniser, it is not available or recognition failed. One transcription at a time.
+    /// Answers once, on the main thread: the transcription, possibly empty, or nothing when there is no
+    /// recogniser, it is not available or recognition failed, which is logged with its cause. One
+    /// transcription at a time.
     void transcribeAudio(const QString& url, TextResultHandler done) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/AboutDialog.h"
 
+#include "Version.h"
+
 #include "ui/AboutCredits.h"
 
 #include <QApplication>
@@ -34,7 +36,8 @@ AboutDialog::AboutDialog(QWidget* parent)
     name->setAlignment(Qt::AlignCenter);
     layout->addWidget(name);
 
-    auto* version = new QLabel(QStringLiteral("Version 1.0 (%1)").arg(copyrightNotice()), this);
+    auto* version = new QLabel(
+        QStringLiteral("Version %1 (%2)").arg(QLatin1String(murmuroVersion), copyrightNotice()), this);
     version->setObjectName(QStringLiteral("version"));
     version->setAlignment(Qt::AlignCenter);
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -3,6 +3,7 @@
 #include "audio/RecordingFile.h"
 #include "core/Startup.h"
 #include "overlay/OverlayWindowController.h"
+#include "speech/SpeechRecognitionChoice.h"
 #include "ui/AppIcon.h"
 
 #include <QApplication>
@@ -10,22 +11,27 @@
 #include <QTimer>
 
 Application::Application()
-    : m_platform(createPlatformServices()) {
+    : m_platform(createPlatformServices())
+    , m_speech(chooseSpeechRecognition(qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
+                                       qEnvironmentVariable("MURMURO_SPEECH_MODEL"))) {
     m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
         return std::make_unique<OverlayWindowController>(state);
     });
     m_recorder =
         std::make_unique<MicrophoneRecorder>(*m_state, *m_platform.audioCapture, recordingFilePath());
-    m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, *m_platform.speechRecognition);
+    m_transcriber = std::make_unique<SpeechTranscriber>(*m_state, *m_speech);
     m_deliverer = std::make_unique<PasteDeliverer>(
         *m_state, PasteDeliverer::Services{*m_platform.pasteboard, *m_platform.systemSound,
                                            *m_platform.accessibilityTrust, *m_platform.keyboardEvents});
     m_controller = std::make_unique<SessionController>(
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
         SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, *m_deliverer});
-    m_hotkeys = std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
-                                               [this] { m_controller->toggleRecording(); });
-    startUp(*m_state, *m_hotkeys, *m_platform.speechRecognition, *m_deliverer);
+    m_hotkeys =
+        std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService,
+                                       GlobalHotkey::Actions{[this] { m_controller->toggleRecording(); },
+                                                             [this] { m_controller->startHoldToTalk(); },
+                                                             [this] { m_controller->endHoldToTalk(); }});
+    startUp(*m_state, *m_hotkeys, *m_speech, *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());
     m_tray = std::make_unique<TrayMenu>(*m_state, *m_controller,

@@ -7,6 +7,7 @@
 #include "llm/ChatClient.h"
 #include "output/PasteDeliverer.h"
 #include "platform/PlatformServices.h"
+#include "speech/SpeechRecognition.h"
 #include "speech/SpeechTranscriber.h"
 #include "ui/AboutDialog.h"
 #include "ui/SettingsWindow.h"
@@ -29,10 +30,10 @@ private:
 
     QSettings m_settings;
     PlatformServices m_platform;
+    std::unique_ptr<SpeechRecognition> m_speech;
     ChatClient m_rewriter;
-    // Declared before the state it records into, so that the state and its capture go first.
-    std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<AppState> m_state;
+    std::unique_ptr<MicrophoneRecorder> m_recorder;
     std::unique_ptr<PasteDeliverer> m_deliverer;
     std::unique_ptr<SpeechTranscriber> m_transcriber;
     std::unique_ptr<SessionController> m_controller;

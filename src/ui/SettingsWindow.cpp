@@ -95,12 +95,29 @@ QWidget* SettingsWindow::createOllamaSection() {
 
 QWidget* SettingsWindow::createShortcutsSection() {
     auto* box = new QGroupBox(QStringLiteral("Shortcuts"));
-    auto* row = new QHBoxLayout(box);
+    auto* column = new QVBoxLayout(box);
+    auto* row = new QHBoxLayout;
+    column->addLayout(row);
     row->addWidget(new QLabel(QStringLiteral("Global Recording Hotkey"), box));
     row->addStretch();
     auto* control = new ShortcutRecorderView(m_state, box);
     control->setObjectName(QStringLiteral("shortcut"));
     row->addWidget(control);
+
+    auto* mode = new QComboBox(box);
+    mode->setObjectName(QStringLiteral("hotkeyMode"));
+    mode->addItem(QStringLiteral("Press to start and stop"),
+                  QVariant::fromValue(AppState::HotkeyMode::toggle));
+    mode->addItem(QStringLiteral("Hold to talk"), QVariant::fromValue(AppState::HotkeyMode::hold));
+    const auto showMode = [mode](AppState::HotkeyMode value) {
+        mode->setCurrentIndex(mode->findData(QVariant::fromValue(value)));
+    };
+    showMode(m_state.hotkeyMode());
+    connect(mode, &QComboBox::activated, this, [this, mode](int index) {
+        m_state.setHotkeyMode(mode->itemData(index).value<AppState::HotkeyMode>());
+    });
+    connect(&m_state, &AppState::hotkeyModeChanged, mode, showMode);
+    column->addWidget(mode, 0, Qt::AlignRight);
     return box;
 }
 

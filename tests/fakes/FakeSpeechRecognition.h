@@ -1,55 +1,42 @@
 #pragma once
 
-#include "platform/SpeechRecognition.h"
+#include "speech/SpeechRecognition.h"
 
 #include <QStringList>
 
-#include <memory>
-
-/// A recogniser whose results the test hands out by calling its handler.
-class FakeSpeechRecognizer : public SpeechRecognizer {
-public:
-    FakeSpeechRecognizer(QString locale, bool available, int& liveCount)
+/// A recogniser whose result the test hands out by calling its handler.
+struct FakeSpeechRecognizer : SpeechRecognizer {
+    FakeSpeechRecognizer(QString locale, bool available, int& live)
         : locale(std::move(locale))
-        , m_available(available)
-        , m_liveCount(liveCount) {
-        ++m_liveCount;
-    }
-    ~FakeSpeechRecognizer() override { --m_liveCount; }
-
-    bool isAvailable() const override { return m_available; }
+        , available(available)
+        , live(++live) {}
+    ~FakeSpeechRecognizer() override { --live; }
+    bool isAvailable() const override { return available; }
     void recognizeFile(const QString& url, ResultHandler resultHandler) override {
         recognizedUrl = url;
         handler = std::move(resultHandler);
     }
-
     const QString locale;
+    const bool available;
+    int& live;
     QString recognizedUrl;
     ResultHandler handler;
-
-private:
-    bool m_available;
-    int& m_liveCount;
 };
 
-/// Supports the locales it is told to; remembers every recogniser asked for and the last one made.
-class FakeSpeechRecognition : public SpeechRecognition {
-public:
-    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override {
-        answer(AuthorizationStatus::authorized);
-    }
-
-    std::unique_ptr<SpeechRecognizer> createRecognizer(const QString& localeIdentifier) override {
-        requestedLocales << localeIdentifier;
-        if (!supportedLocales.contains(localeIdentifier)) {
+/// Supports the locales it is told to; remembers every locale asked for and the last recogniser made.
+struct FakeSpeechRecognition : SpeechRecognition {
+    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override { answer(status); }
+    std::unique_ptr<SpeechRecognizer> createRecognizer(const QString& locale) override {
+        requestedLocales << locale;
+        if (!supportedLocales.contains(locale)) {
             return nullptr;
         }
-        auto recognizer = std::make_unique<FakeSpeechRecognizer>(
-            localeIdentifier, !unavailableLocales.contains(localeIdentifier), liveRecognizers);
+        auto recognizer = std::make_unique<FakeSpeechRecognizer>(locale, !unavailableLocales.contains(locale),
+                                                                 liveRecognizers);
         lastRecognizer = recognizer.get();
         return recognizer;
     }
-
+    AuthorizationStatus status = AuthorizationStatus::authorized;
     QStringList supportedLocales{QStringLiteral("en-US")};
     QStringList unavailableLocales;
     QStringList requestedLocales;

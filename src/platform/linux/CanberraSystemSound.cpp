@@ -1,5 +1,7 @@
 #include "platform/linux/CanberraSystemSound.h"
 
+#include "log/Log.h"
+
 #include <canberra.h>
 
 namespace {
@@ -15,13 +17,17 @@ const char* themeEventFor(const QString& name) {
 } // namespace
 
 CanberraSystemSound::CanberraSystemSound() {
-    if (ca_context_create(&m_context) != CA_SUCCESS) {
+    if (const int error = ca_context_create(&m_context); error != CA_SUCCESS) {
+        qCWarning(lcOutput).noquote()
+            << QStringLiteral("No confirmation sound: ") + QString::fromUtf8(ca_strerror(error));
         m_context = nullptr;
         return;
     }
     // Only the PulseAudio backend (also served by PipeWire) stops its player thread when the context is
     // destroyed; the ALSA backend leaves its threads running in code it has just unloaded.
-    if (ca_context_set_driver(m_context, "pulse") != CA_SUCCESS) {
+    if (const int error = ca_context_set_driver(m_context, "pulse"); error != CA_SUCCESS) {
+        qCWarning(lcOutput).noquote()
+            << QStringLiteral("No confirmation sound: ") + QString::fromUtf8(ca_strerror(error));
         ca_context_destroy(m_context);
         m_context = nullptr;
         return;
@@ -41,7 +47,11 @@ void CanberraSystemSound::play(const QString& name) {
     if (!m_context || !event) {
         return;
     }
-    // Any failure (no server, no device, no theme file) simply means no sound.
-    ca_context_play(m_context, 0, CA_PROP_EVENT_ID, event, CA_PROP_EVENT_DESCRIPTION, "Text delivered",
-                    nullptr);
+    // A failure (no server, no device, no theme file) means no sound, and nothing else.
+    const int error = ca_context_play(m_context, 0, CA_PROP_EVENT_ID, event, CA_PROP_EVENT_DESCRIPTION,
+                                      "Text delivered", nullptr);
+    if (error != CA_SUCCESS) {
+        qCWarning(lcOutput).noquote() << QStringLiteral("The confirmation sound did not play: ") +
+                                             QString::fromUtf8(ca_strerror(error));
+    }
 }

@@ -1,5 +1,6 @@
 #include "platform/linux/GstAudioCapture.h"
 
+#include "log/Log.h"
 #include "platform/linux/GstRecordingSession.h"
 
 #include <vector>
@@ -43,7 +44,11 @@ struct InputDevice {
     AudioInputDevice description;
 };
 
-std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor) {
+/// The input devices now. A monitor that is not running asks the sound server afresh for its list, and the
+/// PulseAudio provider of GStreamer 1.22 leaks a connection with its shared memory pool each time it does;
+/// started and stopped around the question, it closes its connection again.
+std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor, bool running) {
+    const bool startedHere = !running && gst_device_monitor_start(monitor);
     std::vector<InputDevice> devices;
     GList* list = gst_device_monitor_get_devices(monitor);
     for (GList* item = list; item; item = item->next) {
@@ -56,6 +61,9 @@ std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor) {
         devices.push_back({std::move(device), std::move(description)});
     }
     g_list_free(list);
+    if (startedHere) {
+        gst_device_monitor_stop(monitor);
+    }
     return devices;
 }
 
@@ -88,7 +96,7 @@ GstDeviceMonitor* GstAudioCapture::monitor() const {
 
 QList<AudioInputDevice> GstAudioCapture::inputDevices() const {
     QList<AudioInputDevice> list;
-    for (const InputDevice& device : probeInputDevices(monitor())) {
+    for (const InputDevice& device : probeInputDevices(monitor(), m_monitoring)) {
         list.append(device.description);
     }
     return list;
@@ -105,6 +113,8 @@ void GstAudioCapture::setDevicesChangedHandler(std::function<void()> handler) {
 }
 
 GstBusSyncReply GstAudioCapture::onMonitorMessage(GstBus*, GstMessage* message, gpointer capture) {
+    // A sync handler that drops a message releases it.
+    const GstMessagePtr dropped(message);
     GstDevice* device = nullptr;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_DEVICE_ADDED:
@@ -132,7 +142,7 @@ GstBusSyncReply GstAudioCapture::onMonitorMessage(GstBus*, GstMessage* message, 
 }
 
 GstElement* GstAudioCapture::createSource(const QString& deviceId) const {
-    const std::vector<InputDevice> devices = probeInputDevices(monitor());
+    const std::vector<InputDevice> devices = probeInputDevices(monitor(), m_monitoring);
     if (devices.empty()) {
         return nullptr;
     }
@@ -147,13 +157,17 @@ GstElement* GstAudioCapture::createSource(const QString& deviceId) const {
 }
 
 std::unique_ptr<CaptureSession> GstAudioCapture::startRecording(const QString& deviceId, const QString& url,
-                                                                FinishHandler onFinish) {
+                                                                FinishHandler onFinish,
+                                                                LevelHandler onLevels) {
     GstElement* source = createSource(deviceId);
     if (!source) {
+        qCWarning(lcAudio).noquote() << QStringLiteral(
+            "No microphone found: the sound server lists no input device.");
         return nullptr;
     }
-    auto session = std::make_unique<GstRecordingSession>(std::move(onFinish));
-    if (!session->start(source, url)) {
+    auto session = std::make_unique<GstRecordingSession>(std::move(onFinish), std::move(onLevels));
+    if (const std::optional<QString> error = session->start(source, url)) {
+        qCWarning(lcAudio).noquote() << QStringLiteral("The recording could not start: ") + *error;
         return nullptr;
     }
     return session;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/AudioCapture.h"
-#include "platform/linux/GstObjectPtr.h"
+#include "platform/linux/GstSupport.h"
 
 #include <QObject>
 
@@ -18,7 +18,7 @@ public:
     QList<AudioInputDevice> inputDevices() const override;
     void setDevicesChangedHandler(std::function<void()> handler) override;
     std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
-                                                   FinishHandler onFinish) override;
+                                                   FinishHandler onFinish, LevelHandler onLevels) override;
 
 private:
     static GstBusSyncReply onMonitorMessage(GstBus* bus, GstMessage* message, gpointer capture);

@@ -2,7 +2,9 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,14 +41,6 @@ QList<float> rmsLevels(GstMessage* message) {
     return levels;
 }
 
-QString errorDescription(GstMessage* message) {
-    GError* error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    QString description = error ? QString::fromUtf8(error->message) : QString();
-    g_clear_error(&error);
-    return description;
-}
-
 /// Ends the stream at the converter's sink pad. A stream that never began cannot make a file; saying so at
 /// once spares the elements an end without a beginning.
 void endStream(GstElement* converter, gpointer sinkPad) {
@@ -64,8 +58,10 @@ void endStream(GstElement* converter, gpointer sinkPad) {
 
 } // namespace
 
-GstRecordingSession::GstRecordingSession(AudioCapture::FinishHandler onFinish)
+GstRecordingSession::GstRecordingSession(AudioCapture::FinishHandler onFinish,
+                                         AudioCapture::LevelHandler onLevels)
     : m_onFinish(std::move(onFinish))
+    , m_onLevels(std::move(onLevels))
     , m_pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))) {
     m_watchdog.setSingleShot(true);
     m_watchdog.setInterval(finishTimeout);
@@ -90,18 +86,21 @@ GstElement* GstRecordingSession::addElement(const char* factory) {
     return element;
 }
 
-bool GstRecordingSession::start(GstElement* source, const QString& path) {
-    if (!source || !gst_bin_add(GST_BIN(m_pipeline.get()), source)) {
-        return false;
+std::optional<QString> GstRecordingSession::start(GstElement* source, const QString& path) {
+    if (!gst_bin_add(GST_BIN(m_pipeline.get()), source)) {
+        return QStringLiteral("the input device's element could not be used");
     }
     m_convert = addElement("audioconvert");
     GstElement* level = addElement("level");
     GstElement* encoder = addElement("avenc_aac");
     GstElement* muxer = addElement("mp4mux");
     GstElement* sink = addElement("fdsink");
-    if (!m_convert || !level || !encoder || !muxer || !sink ||
-        !gst_element_link_many(source, m_convert, level, encoder, muxer, sink, nullptr)) {
-        return false;
+    if (!m_convert || !level || !encoder || !muxer || !sink) {
+        return QStringLiteral(
+            "a GStreamer element is missing (audioconvert, level, avenc_aac, mp4mux, fdsink)");
+    }
+    if (!gst_element_link_many(source, m_convert, level, encoder, muxer, sink, nullptr)) {
+        return QStringLiteral("the recording pipeline could not be linked");
     }
     g_object_set(level, "interval", levelInterval, "post-messages", TRUE, nullptr);
     g_object_set(sink, "sync", FALSE, nullptr);
@@ -114,21 +113,27 @@ bool GstRecordingSession::start(GstElement* source, const QString& path) {
     // rewind its default descriptor, our standard output.
     gst_element_set_locked_state(sink, TRUE);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
-        return false;
+        return pipelineError(QStringLiteral("the input device could not be opened"));
     }
     m_fd = createPrivateFile(path);
     if (m_fd < 0) {
-        return false;
+        return QStringLiteral("the recording file %1 could not be created: %2")
+            .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
     m_path = path;
     g_object_set(sink, "fd", m_fd, nullptr);
     gst_element_set_locked_state(sink, FALSE);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         QFile::remove(path);
-        return false;
+        return pipelineError(QStringLiteral("the recording could not start"));
     }
     m_running = true;
-    return true;
+    return std::nullopt;
+}
+
+QString GstRecordingSession::pipelineError(const QString& what) const {
+    std::lock_guard lock(m_errorMutex);
+    return m_firstError.isEmpty() ? what : what + QStringLiteral(": ") + m_firstError;
 }
 
 void GstRecordingSession::stopRunning() {
@@ -155,12 +160,20 @@ void GstRecordingSession::stopRecording() {
 }
 
 GstBusSyncReply GstRecordingSession::onBusMessage(GstBus*, GstMessage* message, gpointer session) {
+    // A sync handler that drops a message releases it; a message kept holds its element, and so the pipeline.
+    const GstMessagePtr dropped(message);
     auto* self = static_cast<GstRecordingSession*>(session);
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ELEMENT:
         if (gst_message_has_name(message, "level")) {
             QMetaObject::invokeMethod(
-                self, [self, levels = rmsLevels(message)] { self->m_levels = levels; }, Qt::QueuedConnection);
+                self,
+                [self, levels = rmsLevels(message)] {
+                    if (self->m_running && self->m_onLevels) {
+                        self->m_onLevels(levels);
+                    }
+                },
+                Qt::QueuedConnection);
         }
         break;
     case GST_MESSAGE_EOS:
@@ -173,16 +186,25 @@ GstBusSyncReply GstRecordingSession::onBusMessage(GstBus*, GstMessage* message, 
             },
             Qt::QueuedConnection);
         break;
-    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_ERROR: {
+        const QString error = gstErrorText(message, QStringLiteral("the recording failed"));
+        {
+            // A failed start reads it from here, since the main thread may be the one waiting for the start.
+            std::lock_guard lock(self->m_errorMutex);
+            if (self->m_firstError.isEmpty()) {
+                self->m_firstError = error;
+            }
+        }
         QMetaObject::invokeMethod(
             self,
-            [self, error = errorDescription(message)] {
+            [self, error] {
                 if (self->m_running) {
                     self->finish(error);
                 }
             },
             Qt::QueuedConnection);
         break;
+    }
     default:
         break;
     }

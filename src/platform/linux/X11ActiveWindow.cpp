@@ -1,4 +1,5 @@
 #include "platform/linux/X11ActiveWindow.h"
+#include "platform/linux/XcbSupport.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -13,12 +14,6 @@ constexpr uint32_t maxPropertyWords = 4096;
 // window managers with focus-stealing prevention would otherwise be free to ignore.
 constexpr uint32_t sourceIndicationPager = 2;
 
-struct FreeDeleter {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
 } // namespace
 
 X11ActiveWindow::X11ActiveWindow(xcb_connection_t* connection, xcb_window_t root)
@@ -31,7 +26,7 @@ X11ActiveWindow::X11ActiveWindow(xcb_connection_t* connection, xcb_window_t root
 xcb_atom_t X11ActiveWindow::atom(const char* name) const {
     const xcb_intern_atom_cookie_t cookie =
         xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, nullptr));
+    const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -43,7 +38,7 @@ std::optional<QByteArray> X11ActiveWindow::property(xcb_window_t window, xcb_ato
     const xcb_get_property_cookie_t cookie =
         xcb_get_property(m_connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, maxPropertyWords);
     xcb_generic_error_t* error = nullptr;
-    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
+    const XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
     std::free(error);
     if (!reply || reply->type == XCB_ATOM_NONE) {
         return std::nullopt;
@@ -72,7 +67,7 @@ bool X11ActiveWindow::exists(xcb_window_t window) const {
     }
     const xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(m_connection, window);
     xcb_generic_error_t* error = nullptr;
-    const Reply<xcb_get_window_attributes_reply_t> reply(
+    const XcbReply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(m_connection, cookie, &error));
     std::free(error);
     return reply != nullptr;

@@ -1,18 +1,20 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QKeyCombination>
 
 #include <optional>
 #include <span>
 
-/// A virtual key code and the X keysym of the key at the same place on a US keyboard.
+/// A key as Qt names it and the X keysym of that key.
 struct X11HotkeyKeysym {
-    quint16 keyCode;
+    Qt::Key key;
+    bool keypad;
     quint32 keysym;
 };
 
-/// Every virtual key that can be grabbed as a hotkey.
+/// Every key that can be grabbed as a hotkey.
 std::span<const X11HotkeyKeysym> x11HotkeyKeysyms();
 
-/// Nothing for a virtual key code outside the table.
-std::optional<quint32> x11HotkeyKeysymOf(quint16 keyCode);
+/// The keysym of the combination's key (Qt::KeypadModifier picks the keypad's); nothing for a key outside the
+/// table.
+std::optional<quint32> x11HotkeyKeysymOf(QKeyCombination combination);

@@ -1,9 +1,11 @@
 #include "platform/linux/X11HotkeyService.h"
 
-#include "platform/VirtualKeyCodes.h"
+#include "log/Log.h"
 #include "platform/linux/X11HotkeyKeysyms.h"
+#include "platform/linux/XcbSupport.h"
 
 #include <QGuiApplication>
+#include <QKeySequence>
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
@@ -14,13 +16,6 @@
 
 namespace {
 
-template <typename T>
-struct FreeDeleter {
-    void operator()(T* pointer) const { std::free(pointer); }
-};
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter<T>>;
-
 struct KeySymbolsDeleter {
     void operator()(xcb_key_symbols_t* symbols) const { xcb_key_symbols_free(symbols); }
 };
@@ -29,15 +24,15 @@ using KeySymbols = std::unique_ptr<xcb_key_symbols_t, KeySymbolsDeleter>;
 constexpr uint16_t matchedModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
-uint16_t xModifiers(quint32 modifiers) {
+uint16_t xModifiers(Qt::KeyboardModifiers modifiers) {
     uint16_t mask = 0;
-    if (modifiers & HotkeyModifier::control)
+    if (modifiers & Qt::ControlModifier)
         mask |= XCB_MOD_MASK_CONTROL;
-    if (modifiers & HotkeyModifier::option)
+    if (modifiers & Qt::AltModifier)
         mask |= XCB_MOD_MASK_1;
-    if (modifiers & HotkeyModifier::shift)
+    if (modifiers & Qt::ShiftModifier)
         mask |= XCB_MOD_MASK_SHIFT;
-    if (modifiers & HotkeyModifier::command)
+    if (modifiers & Qt::MetaModifier)
         mask |= XCB_MOD_MASK_4;
     return mask;
 }
@@ -82,28 +77,41 @@ X11HotkeyService::X11HotkeyService(xcb_connection_t* connection, bool detectable
     // Qt opens its connection on the default screen, which is the only one Xvfb and today's servers have.
     , m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
     , m_detectableRepeat(detectableRepeat) {
+    m_releaseDelay.setSingleShot(true);
+    m_releaseDelay.setInterval(std::chrono::milliseconds(50));
+    QObject::connect(&m_releaseDelay, &QTimer::timeout, &m_releaseDelay, [this] { released(); });
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
 X11HotkeyService::~X11HotkeyService() = default;
 
-void X11HotkeyService::installHandler(std::function<void()> onPressed) {
+void X11HotkeyService::installHandler(std::function<void()> onPressed, std::function<void()> onReleased) {
     m_onPressed = std::move(onPressed);
+    m_onReleased = std::move(onReleased);
 }
 
-std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 keyCode, quint32 modifiers) {
-    const auto keysym = keyCode <= 0xFFFF ? x11HotkeyKeysymOf(static_cast<quint16>(keyCode)) : std::nullopt;
-    if (!keysym)
+std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(QKeyCombination combination) {
+    const std::optional<quint32> keysym = x11HotkeyKeysymOf(combination);
+    if (!keysym) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The key %1 cannot be a hotkey on X11.")
+                                             .arg(QKeySequence(combination.key()).toString());
         return nullptr;
+    }
     const KeySymbols symbols(xcb_key_symbols_alloc(m_connection));
-    if (!symbols)
+    if (!symbols) {
+        qCWarning(lcHotkey).noquote() << QStringLiteral("The keyboard map could not be read; no hotkey.");
         return nullptr;
-    const Combination combination{keycodeOf(symbols.get(), *keysym), xModifiers(modifiers)};
-    if (combination.keycode == 0)
+    }
+    const Combination grab{keycodeOf(symbols.get(), *keysym), xModifiers(combination.keyboardModifiers())};
+    if (grab.keycode == 0) {
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey's key (keysym 0x%1) is not on the current keyboard; no hotkey.")
+                   .arg(*keysym, 0, 16);
         return nullptr;
+    }
 
     std::vector<uint16_t> lockVariants{0, XCB_MOD_MASK_LOCK};
-    if (const uint16_t numLock = numLockModifier(); numLock != 0) {
+    if (const uint16_t numLock = modifierOfKey(keycodeOf(symbols.get(), XK_Num_Lock)); numLock != 0) {
         lockVariants.push_back(numLock);
         lockVariants.push_back(numLock | XCB_MOD_MASK_LOCK);
     }
@@ -112,9 +120,8 @@ std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 key
     // for the server to answer all of them.
     std::vector<xcb_void_cookie_t> cookies;
     for (const uint16_t variant : lockVariants) {
-        cookies.push_back(xcb_grab_key_checked(m_connection, true, m_root, combination.modifiers | variant,
-                                               combination.keycode, XCB_GRAB_MODE_ASYNC,
-                                               XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(m_connection, true, m_root, grab.modifiers | variant,
+                                               grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     bool refused = false;
     for (const xcb_void_cookie_t cookie : cookies) {
@@ -122,32 +129,26 @@ std::unique_ptr<HotkeyRegistration> X11HotkeyService::registerHotkey(quint32 key
             refused = true;
     }
     if (refused) {
-        ungrab(combination, lockVariants);
+        ungrab(grab, lockVariants);
+        qCWarning(lcHotkey).noquote()
+            << QStringLiteral("The hotkey is held by another program; the X server refused it.");
         return nullptr;
     }
-    m_grabbed.push_back(combination);
-    return std::make_unique<Grab>(*this, combination, std::move(lockVariants));
+    m_grabbed.push_back(grab);
+    return std::make_unique<Grab>(*this, grab, std::move(lockVariants));
 }
 
-uint16_t X11HotkeyService::numLockModifier() const {
-    const KeySymbols symbols(xcb_key_symbols_alloc(m_connection));
-    if (!symbols)
-        return 0;
-    XcbReply<xcb_keycode_t> numLockKeys(xcb_key_symbols_get_keycode(symbols.get(), XK_Num_Lock));
+uint16_t X11HotkeyService::modifierOfKey(xcb_keycode_t key) const {
     XcbReply<xcb_get_modifier_mapping_reply_t> mapping(
         xcb_get_modifier_mapping_reply(m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
-    if (!numLockKeys || !mapping)
+    if (!mapping || key == 0)
         return 0;
-
     const xcb_keycode_t* modifierKeys = xcb_get_modifier_mapping_keycodes(mapping.get());
     const int perModifier = mapping->keycodes_per_modifier;
     for (int modifier = 0; modifier < 8; ++modifier) {
         for (int slot = 0; slot < perModifier; ++slot) {
-            const xcb_keycode_t key = modifierKeys[modifier * perModifier + slot];
-            for (const xcb_keycode_t* numLock = numLockKeys.get(); key != 0 && *numLock != 0; ++numLock) {
-                if (*numLock == key)
-                    return static_cast<uint16_t>(1 << modifier);
-            }
+            if (modifierKeys[modifier * perModifier + slot] == key)
+                return static_cast<uint16_t>(1 << modifier);
         }
     }
     return 0;
@@ -183,12 +184,15 @@ bool X11HotkeyService::nativeEventFilter(const QByteArray& eventType, void* mess
 }
 
 bool X11HotkeyService::handlePress(const xcb_key_press_event_t& event) {
-    if (!isGrabbed({event.detail, static_cast<uint16_t>(event.state & matchedModifiers)}))
+    const Combination pressed{event.detail, static_cast<uint16_t>(event.state & matchedModifiers)};
+    if (!isGrabbed(pressed))
         return false;
-    const bool repeat =
-        m_heldKeys.contains(event.detail) ||
-        (!m_detectableRepeat && event.detail == m_lastReleasedKey && event.time == m_lastReleaseTime);
-    m_heldKeys.insert(event.detail);
+    bool repeat = m_held.contains(event.detail);
+    if (m_releaseDelay.isActive() && event.detail == m_releasedKey && event.time == m_releaseTime) {
+        m_releaseDelay.stop();
+        repeat = true;
+    }
+    m_held[event.detail] = pressed.modifiers;
     if (!repeat && m_onPressed)
         m_onPressed();
     // While one of our own windows has the focus the press is reported to it, and Qt passes it on as usual:
@@ -197,9 +201,24 @@ bool X11HotkeyService::handlePress(const xcb_key_press_event_t& event) {
 }
 
 bool X11HotkeyService::handleRelease(const xcb_key_release_event_t& event) {
-    if (m_heldKeys.erase(event.detail) == 0)
-        return false;
-    m_lastReleasedKey = event.detail;
-    m_lastReleaseTime = event.time;
-    return event.event == m_root;
+    if (m_held.erase(event.detail) > 0) {
+        m_releasedKey = event.detail;
+        m_releaseTime = event.time;
+        if (m_detectableRepeat)
+            released();
+        else
+            m_releaseDelay.start();
+        return event.event == m_root;
+    }
+    // A modifier let go before the key ends the combinations it was part of. The release itself belongs to
+    // whoever receives it.
+    const uint16_t modifier = m_held.empty() ? 0 : modifierOfKey(event.detail);
+    if (std::erase_if(m_held, [modifier](const auto& held) { return (held.second & modifier) != 0; }) > 0)
+        released();
+    return false;
+}
+
+void X11HotkeyService::released() {
+    if (m_onReleased)
+        m_onReleased();
 }

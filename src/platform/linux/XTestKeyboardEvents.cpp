@@ -1,5 +1,8 @@
 #include "platform/linux/XTestKeyboardEvents.h"
 
+#include "log/Log.h"
+#include "platform/linux/XcbSupport.h"
+
 #include <xcb/xtest.h>
 
 #include <cstdlib>
@@ -47,14 +50,8 @@ const QStringList terminalClassNames = {
     QStringLiteral("ghostty"),
 };
 
-struct FreeDeleter {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
-Reply<xcb_get_modifier_mapping_reply_t> modifierMapping(xcb_connection_t* connection) {
-    return Reply<xcb_get_modifier_mapping_reply_t>(
+XcbReply<xcb_get_modifier_mapping_reply_t> modifierMapping(xcb_connection_t* connection) {
+    return XcbReply<xcb_get_modifier_mapping_reply_t>(
         xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr));
 }
 
@@ -72,7 +69,7 @@ std::optional<xcb_keycode_t> firstKeyOfModifier(const xcb_get_modifier_mapping_r
 std::optional<xcb_keycode_t> keycodeFor(xcb_connection_t* connection, xcb_keysym_t keysym) {
     const xcb_setup_t* setup = xcb_get_setup(connection);
     const int count = setup->max_keycode - setup->min_keycode + 1;
-    const Reply<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
+    const XcbReply<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
         connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<uint8_t>(count)),
         nullptr));
     if (!mapping || mapping->keysyms_per_keycode == 0) {
@@ -161,8 +158,9 @@ void XTestKeyboardEvents::postOnceModifiersReleased() {
 
 bool XTestKeyboardEvents::modifierKeyHeld() const {
     const xcb_query_keymap_cookie_t keymapCookie = xcb_query_keymap(m_connection);
-    const Reply<xcb_get_modifier_mapping_reply_t> mapping = modifierMapping(m_connection);
-    const Reply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(m_connection, keymapCookie, nullptr));
+    const XcbReply<xcb_get_modifier_mapping_reply_t> mapping = modifierMapping(m_connection);
+    const XcbReply<xcb_query_keymap_reply_t> keymap(
+        xcb_query_keymap_reply(m_connection, keymapCookie, nullptr));
     if (!mapping || !keymap) {
         return false;
     }
@@ -187,8 +185,10 @@ bool XTestKeyboardEvents::activeWindowIsTerminal() const {
 }
 
 void XTestKeyboardEvents::typePaste() {
-    const Reply<xcb_get_modifier_mapping_reply_t> mapping = modifierMapping(m_connection);
+    const XcbReply<xcb_get_modifier_mapping_reply_t> mapping = modifierMapping(m_connection);
     if (!mapping) {
+        qCWarning(lcOutput).noquote()
+            << QStringLiteral("No paste: the X server did not send its modifier map.");
         return;
     }
     const std::optional<xcb_keycode_t> control = firstKeyOfModifier(*mapping, controlRow);
@@ -196,12 +196,13 @@ void XTestKeyboardEvents::typePaste() {
     const std::optional<xcb_keycode_t> v = keycodeFor(m_connection, keysymLowercaseV);
     const bool withShift = activeWindowIsTerminal();
     if (!control || !v || (withShift && !shift)) {
+        qCWarning(lcOutput).noquote()
+            << QStringLiteral("No paste: the keyboard map has no key for Control, Shift or V.");
         return;
     }
 
     SyntheticKeys keys(m_connection);
-    if (!keys.press(*control) || (withShift && !keys.press(*shift))) {
-        return;
+    if (!keys.press(*control) || (withShift && !keys.press(*shift)) || !keys.press(*v)) {
+        qCWarning(lcOutput).noquote() << QStringLiteral("No paste: the X server refused a synthetic key.");
     }
-    keys.press(*v);
 }

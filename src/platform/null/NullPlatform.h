@@ -5,9 +5,7 @@
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
-#include "platform/OverlayWindow.h"
 #include "platform/Pasteboard.h"
-#include "platform/SpeechRecognition.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
 
@@ -17,7 +15,8 @@ class NullAudioCapture : public AudioCapture {
 public:
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     void setDevicesChangedHandler(std::function<void()>) override {}
-    std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler) override {
+    std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler,
+                                                   LevelHandler) override {
         return nullptr;
     }
 };
@@ -25,14 +24,6 @@ public:
 class NullMicrophonePermission : public MicrophonePermission {
 public:
     void requestAccess(std::function<void(bool)> answer) override { answer(false); }
-};
-
-class NullSpeechRecognition : public SpeechRecognition {
-public:
-    void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override {
-        answer(AuthorizationStatus::restricted);
-    }
-    std::unique_ptr<SpeechRecognizer> createRecognizer(const QString&) override { return nullptr; }
 };
 
 class NullPasteboard : public Pasteboard {
@@ -63,12 +54,6 @@ public:
 
 class NullHotkeyService : public HotkeyService {
 public:
-    void installHandler(std::function<void()>) override {}
-    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32, quint32) override { return nullptr; }
-};
-
-class NullOverlayWindow : public OverlayWindow {
-public:
-    void show(OverlayState) override {}
-    void hide() override {}
+    void installHandler(std::function<void()>, std::function<void()>) override {}
+    std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination) override { return nullptr; }
 };

@@ -1,6 +1,6 @@
 #include "platform/wayland/DataControlPasteboard.h"
 
-#include "platform/wayland/WaylandLog.h"
+#include "log/Log.h"
 
 #include <QStandardPaths>
 
@@ -41,7 +41,7 @@ void DataControlPasteboard::startNext() {
     QProcess* process = m_running.get();
     connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
         if (status != QProcess::NormalExit || exitCode != 0) {
-            qCWarning(lcWayland).noquote() << "wl-copy failed:" << process->readAllStandardError().trimmed();
+            qCWarning(lcOutput).noquote() << "wl-copy failed:" << process->readAllStandardError().trimmed();
         }
         // The finished signal is still being delivered by this process: it is deleted later.
         m_running.release()->deleteLater();
@@ -51,7 +51,7 @@ void DataControlPasteboard::startNext() {
         if (error != QProcess::FailedToStart) {
             return;
         }
-        qCWarning(lcWayland).noquote() << "wl-copy did not start:" << process->errorString();
+        qCWarning(lcOutput).noquote() << "wl-copy did not start:" << process->errorString();
         m_running.release()->deleteLater();
         startNext();
     });

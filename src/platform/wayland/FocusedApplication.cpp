@@ -1,6 +1,6 @@
 #include "platform/wayland/FocusedApplication.h"
 
-#include "platform/wayland/WaylandLog.h"
+#include "log/Log.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -26,7 +26,7 @@ std::optional<QByteArray> exchange(const QString& path, const QByteArray& reques
     QLocalSocket socket;
     socket.connectToServer(path);
     if (!socket.waitForConnected(answerTimeoutMs)) {
-        qCWarning(lcWayland).noquote()
+        qCWarning(lcOutput).noquote()
             << "The compositor's IPC socket did not answer:" << socket.errorString();
         return std::nullopt;
     }
@@ -37,7 +37,7 @@ std::optional<QByteArray> exchange(const QString& path, const QByteArray& reques
             if (socket.state() == QLocalSocket::UnconnectedState) {
                 break;
             }
-            qCWarning(lcWayland).noquote() << "The compositor's IPC socket did not answer in time";
+            qCWarning(lcOutput).noquote() << "The compositor's IPC socket did not answer in time";
             return std::nullopt;
         }
         answer += socket.readAll();

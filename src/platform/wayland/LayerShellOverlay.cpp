@@ -1,7 +1,7 @@
 #include "platform/wayland/LayerShellOverlay.h"
 
+#include "log/Log.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandLog.h"
 #include "platform/wayland/WaylandProtocols.h"
 
 #include <wayland-client.h>
@@ -39,7 +39,7 @@ const wl_buffer_listener bufferListener = {&onRelease};
 std::unique_ptr<LayerShellOverlay> LayerShellOverlay::create(std::shared_ptr<WaylandConnection> connection,
                                                              QSize size) {
     if (!connection->hasGlobal(zwlr_layer_shell_v1_interface.name)) {
-        qCInfo(lcWayland).noquote() << "No overlay: the compositor has no layer shell";
+        qCInfo(lcDesktop).noquote() << "No overlay: the compositor has no layer shell";
         return nullptr;
     }
     auto* compositor = reinterpret_cast<wl_compositor*>(connection->bind(wl_compositor_interface, 4));
@@ -48,7 +48,7 @@ std::unique_ptr<LayerShellOverlay> LayerShellOverlay::create(std::shared_ptr<Way
     std::unique_ptr<LayerShellOverlay> overlay(
         new LayerShellOverlay(connection, size, compositor, shm, layerShell));
     if (!compositor || !shm || !layerShell || !overlay->allocateBuffers()) {
-        qCWarning(lcWayland).noquote() << "No overlay: its buffers could not be set up";
+        qCWarning(lcDesktop).noquote() << "No overlay: its buffers could not be set up";
         return nullptr;
     }
     return overlay;
@@ -199,6 +199,6 @@ void LayerShellOverlay::hide() {
 }
 
 void LayerShellOverlay::closed() {
-    qCInfo(lcWayland).noquote() << "The compositor closed the overlay";
+    qCInfo(lcDesktop).noquote() << "The compositor closed the overlay";
     hide();
 }

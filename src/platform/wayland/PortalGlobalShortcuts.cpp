@@ -1,10 +1,9 @@
 #include "platform/wayland/PortalGlobalShortcuts.h"
 
-#include "platform/VirtualKeyCodes.h"
+#include "log/Log.h"
 #include "platform/linux/X11HotkeyKeysyms.h"
 #include "platform/wayland/PortalRequest.h"
 #include "platform/wayland/PortalShortcut.h"
-#include "platform/wayland/WaylandLog.h"
 
 #include <QDBusPendingCall>
 
@@ -76,17 +75,18 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus)
 
 PortalGlobalShortcuts::~PortalGlobalShortcuts() = default;
 
-void PortalGlobalShortcuts::installHandler(std::function<void()> onPressed) {
+void PortalGlobalShortcuts::installHandler(std::function<void()> onPressed,
+                                           std::function<void()> onReleased) {
     m_onPressed = std::move(onPressed);
+    m_onReleased = std::move(onReleased);
 }
 
 void PortalGlobalShortcuts::setStatusHandler(std::function<void(const Status&)> handler) {
     m_statusHandler = std::move(handler);
 }
 
-std::unique_ptr<HotkeyRegistration> PortalGlobalShortcuts::registerHotkey(quint32 keyCode,
-                                                                          quint32 modifiers) {
-    const QString trigger = triggerOf(keyCode, modifiers);
+std::unique_ptr<HotkeyRegistration> PortalGlobalShortcuts::registerHotkey(QKeyCombination combination) {
+    const QString trigger = triggerOf(combination);
     auto session = std::make_shared<Session>(Session{m_bus, {}, false});
     m_current = session;
     const QVariantMap options = {{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
@@ -101,7 +101,7 @@ std::unique_ptr<HotkeyRegistration> PortalGlobalShortcuts::registerHotkey(quint3
                 return;
             }
             if (response != Portal::success || session->handle.isEmpty()) {
-                qCWarning(lcWayland).noquote() << "No global shortcut session from the desktop portal";
+                qCWarning(lcHotkey).noquote() << "No global shortcut session from the desktop portal";
                 report({false, {}});
                 return;
             }
@@ -130,14 +130,14 @@ void PortalGlobalShortcuts::bind(const std::shared_ptr<Session>& session, const 
                 return;
             }
             if (response != Portal::success) {
-                qCWarning(lcWayland).noquote()
+                qCWarning(lcHotkey).noquote()
                     << "The desktop did not bind the global shortcut, response" << response;
                 report({true, {}});
                 return;
             }
             const QString trigger =
                 reportedTrigger(results.value(QStringLiteral("shortcuts"))).value_or(QString());
-            qCInfo(lcWayland).noquote() << "Global shortcut bound by the desktop portal:" << trigger;
+            qCInfo(lcHotkey).noquote() << "Global shortcut bound by the desktop portal:" << trigger;
             report({true, trigger});
         },
         this);
@@ -172,8 +172,12 @@ void PortalGlobalShortcuts::onActivated(const QDBusMessage& message) {
 }
 
 void PortalGlobalShortcuts::onDeactivated(const QDBusMessage& message) {
-    if (isCurrent(message)) {
-        m_held = false;
+    if (!isCurrent(message) || !m_held) {
+        return;
+    }
+    m_held = false;
+    if (m_onReleased) {
+        m_onReleased();
     }
 }
 
@@ -186,20 +190,21 @@ void PortalGlobalShortcuts::onShortcutsChanged(const QDBusMessage& message) {
     }
 }
 
-QString PortalGlobalShortcuts::triggerOf(quint32 keyCode, quint32 modifiers) {
-    const std::optional<quint32> keysym = x11HotkeyKeysymOf(static_cast<quint16>(keyCode));
+QString PortalGlobalShortcuts::triggerOf(QKeyCombination combination) {
+    const std::optional<quint32> keysym = x11HotkeyKeysymOf(combination);
     char name[64];
     if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0) {
         return {};
     }
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
     QStringList parts;
-    if (modifiers & HotkeyModifier::control)
+    if (modifiers & Qt::ControlModifier)
         parts << QStringLiteral("CTRL");
-    if (modifiers & HotkeyModifier::option)
+    if (modifiers & Qt::AltModifier)
         parts << QStringLiteral("ALT");
-    if (modifiers & HotkeyModifier::shift)
+    if (modifiers & Qt::ShiftModifier)
         parts << QStringLiteral("SHIFT");
-    if (modifiers & HotkeyModifier::command)
+    if (modifiers & Qt::MetaModifier)
         parts << QStringLiteral("LOGO");
     parts << QString::fromLatin1(name);
     return parts.join(u'+');

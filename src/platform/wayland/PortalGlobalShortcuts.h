@@ -13,7 +13,7 @@
 /// The hotkey as the desktop portal's GlobalShortcuts interface holds it (KDE Plasma 5.27+, GNOME 48+,
 /// Hyprland): each registration is a portal session with one shortcut, bound with the recorded combination
 /// as the preferred trigger. The desktop may let the user confirm or change it and reports the trigger it
-/// settled on. A press is the shortcut's Activated signal; its Deactivated signal tells that it was released.
+/// settled on. Its Activated signal is a press, its Deactivated signal the release.
 class PortalGlobalShortcuts : public QObject, public HotkeyService {
     Q_OBJECT
 
@@ -27,8 +27,8 @@ public:
     explicit PortalGlobalShortcuts(QDBusConnection bus);
     ~PortalGlobalShortcuts() override;
 
-    void installHandler(std::function<void()> onPressed) override;
-    std::unique_ptr<HotkeyRegistration> registerHotkey(quint32 keyCode, quint32 modifiers) override;
+    void installHandler(std::function<void()> onPressed, std::function<void()> onReleased) override;
+    std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination combination) override;
 
     /// Called on every change of the status.
     void setStatusHandler(std::function<void(const Status&)> handler);
@@ -37,7 +37,7 @@ public:
     bool isHeld() const { return m_held; }
 
     /// The portal's notation of a combination: "CTRL+SHIFT+r"; empty for a key it cannot name.
-    static QString triggerOf(quint32 keyCode, quint32 modifiers);
+    static QString triggerOf(QKeyCombination combination);
 
 private slots:
     // Signals are taken as whole messages: QtDBus does not connect these signatures to typed slots.
@@ -54,6 +54,7 @@ private:
 
     QDBusConnection m_bus;
     std::function<void()> m_onPressed;
+    std::function<void()> m_onReleased;
     std::function<void(const Status&)> m_statusHandler;
     std::weak_ptr<Session> m_current;
     Status m_status;

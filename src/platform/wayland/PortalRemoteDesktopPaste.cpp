@@ -1,7 +1,7 @@
 #include "platform/wayland/PortalRemoteDesktopPaste.h"
 
+#include "log/Log.h"
 #include "platform/wayland/PortalRequest.h"
-#include "platform/wayland/WaylandLog.h"
 
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -104,7 +104,7 @@ void PortalRemoteDesktopPaste::start() {
 }
 
 void PortalRemoteDesktopPaste::fail(const QString& why) {
-    qCWarning(lcWayland).noquote() << "No paste through the RemoteDesktop portal:" << why;
+    qCWarning(lcOutput).noquote() << "No paste through the RemoteDesktop portal:" << why;
     m_state = State::refused;
     for (Pending& pending : std::exchange(m_pending, {})) {
         pending.done(false);
@@ -139,7 +139,7 @@ void PortalRemoteDesktopPaste::notifyKey(int keycode, bool pressed) {
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
         call->deleteLater();
         if (call->isError() && m_state == State::started) {
-            qCWarning(lcWayland).noquote()
+            qCWarning(lcOutput).noquote()
                 << "The RemoteDesktop portal did not take a key:" << call->error().message();
             onSessionClosed();
         }

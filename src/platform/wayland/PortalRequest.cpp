@@ -1,6 +1,6 @@
 #include "platform/wayland/PortalRequest.h"
 
-#include "platform/wayland/WaylandLog.h"
+#include "log/Log.h"
 
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -35,7 +35,7 @@ void PortalRequest::call(QDBusConnection bus, QDBusMessage message, Handler hand
                 call->deleteLater();
                 const QDBusPendingReply<QDBusObjectPath> reply = *call;
                 if (reply.isError()) {
-                    qCWarning(lcWayland).noquote()
+                    qCWarning(lcDesktop).noquote()
                         << "The desktop portal refused" << message.member() + u':' << reply.error().message();
                     request->finish(Portal::otherFailure, {});
                     return;

@@ -1,7 +1,7 @@
 #include "platform/wayland/VirtualKeyboard.h"
 
+#include "log/Log.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/wayland/WaylandLog.h"
 #include "platform/wayland/WaylandProtocols.h"
 
 #include <wayland-client.h>
@@ -76,7 +76,7 @@ std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(std::shared_ptr<Wayland
     quint32 size = 0;
     const int fd = keymap ? keymapFile(keymap, size) : -1;
     if (fd < 0) {
-        qCWarning(lcWayland).noquote() << "Could not build the virtual keyboard's keymap";
+        qCWarning(lcOutput).noquote() << "Could not build the virtual keyboard's keymap";
         xkb_keymap_unref(keymap);
         return nullptr;
     }
@@ -94,7 +94,7 @@ std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(std::shared_ptr<Wayland
     close(fd);
     std::unique_ptr<VirtualKeyboard> result(new VirtualKeyboard(connection, seat, manager, keyboard, keymap));
     if (!connection->roundtrip()) {
-        qCWarning(lcWayland).noquote() << "The compositor refused the virtual keyboard";
+        qCWarning(lcOutput).noquote() << "The compositor refused the virtual keyboard";
         return nullptr;
     }
     return result;

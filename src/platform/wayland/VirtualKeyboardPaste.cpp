@@ -1,7 +1,7 @@
 #include "platform/wayland/VirtualKeyboardPaste.h"
 
+#include "log/Log.h"
 #include "platform/wayland/VirtualKeyboard.h"
-#include "platform/wayland/WaylandLog.h"
 
 #include <QTimer>
 
@@ -23,7 +23,7 @@ void VirtualKeyboardPaste::paste(bool withShift, Done done) {
         const bool sent = withShift ? m_keyboard->tap({KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V})
                                     : m_keyboard->tap({KEY_LEFTCTRL, KEY_V});
         if (!sent) {
-            qCWarning(lcWayland).noquote() << "The virtual keyboard lost its connection to the compositor";
+            qCWarning(lcOutput).noquote() << "The virtual keyboard lost its connection to the compositor";
             m_keyboard.reset();
         }
         done(sent);

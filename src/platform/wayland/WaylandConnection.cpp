@@ -1,6 +1,6 @@
 #include "platform/wayland/WaylandConnection.h"
 
-#include "platform/wayland/WaylandLog.h"
+#include "log/Log.h"
 
 #include <wayland-client.h>
 
@@ -27,7 +27,7 @@ const wl_registry_listener registryListener = {&RegistryListing::global, &Regist
 std::unique_ptr<WaylandConnection> WaylandConnection::connect() {
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
-        qCWarning(lcWayland).noquote() << "No connection to the Wayland compositor:" << std::strerror(errno);
+        qCWarning(lcDesktop).noquote() << "No connection to the Wayland compositor:" << std::strerror(errno);
         return nullptr;
     }
     std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
@@ -40,7 +40,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect() {
     const bool listed = wl_display_roundtrip(display) >= 0;
     wl_registry_destroy(registry);
     if (!listed) {
-        qCWarning(lcWayland).noquote() << "The Wayland compositor did not list its globals";
+        qCWarning(lcDesktop).noquote() << "The Wayland compositor did not list its globals";
         return nullptr;
     }
     return connection;
@@ -95,7 +95,7 @@ void WaylandConnection::dispatch() {
     }
     const bool read = wl_display_read_events(m_display) >= 0 || errno == EAGAIN;
     if (!read || wl_display_dispatch_pending(m_display) < 0) {
-        qCWarning(lcWayland).noquote() << "The connection to the Wayland compositor broke:"
+        qCWarning(lcDesktop).noquote() << "The connection to the Wayland compositor broke:"
                                        << std::strerror(wl_display_get_error(m_display));
         m_events->setEnabled(false);
     }

@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandDeliveryServices.h"
 
+#include "log/Log.h"
 #include "platform/linux/QClipboardPasteboard.h"
 #include "platform/null/NullPlatform.h"
 #include "platform/wayland/DataControlPasteboard.h"
@@ -9,7 +10,6 @@
 #include "platform/wayland/VirtualKeyboardPaste.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeyboardEvents.h"
-#include "platform/wayland/WaylandLog.h"
 #include "platform/wayland/YdotoolPaste.h"
 
 #include <QGuiApplication>
@@ -50,8 +50,7 @@ connectWaylandDeliveryServices(std::function<void(const QString&)> tellUser, QSi
     if (DataControlPasteboard::isSupported(dataControl)) {
         services.pasteboard = std::make_unique<DataControlPasteboard>();
     } else {
-        qCInfo(lcWayland).noquote()
-            << "The clipboard goes through Qt: no data-control protocol or no wl-copy";
+        qCInfo(lcOutput).noquote() << "The clipboard goes through Qt: no data-control protocol or no wl-copy";
         services.pasteboard = std::make_unique<QClipboardPasteboard>();
     }
     services.workspace = std::make_unique<NullWorkspace>();

@@ -1,7 +1,7 @@
 #include "platform/wayland/WaylandKeyboardEvents.h"
 
+#include "log/Log.h"
 #include "platform/linux/TerminalEmulators.h"
-#include "platform/wayland/WaylandLog.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ bool WaylandKeyboardEvents::canPaste() const {
 }
 
 void WaylandKeyboardEvents::tellUserToPaste() {
-    qCInfo(lcWayland).noquote() << "No way to paste in this session: the text stays on the clipboard";
+    qCInfo(lcOutput).noquote() << "No way to paste in this session: the text stays on the clipboard";
     if (m_toldUser) {
         return;
     }
@@ -72,7 +72,7 @@ void WaylandKeyboardEvents::tryFrom(size_t index, bool withShift) {
     PasteMethod& method = *m_methods[index];
     method.paste(withShift, [this, index, withShift, name = method.name()](bool sent) {
         if (sent) {
-            qCInfo(lcWayland).noquote()
+            qCInfo(lcOutput).noquote()
                 << "Pasted with" << (withShift ? "Ctrl+Shift+V" : "Ctrl+V") << "through" << name;
             return;
         }

@@ -1,6 +1,6 @@
 #include "platform/wayland/YdotoolPaste.h"
 
-#include "platform/wayland/WaylandLog.h"
+#include "log/Log.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -53,13 +53,13 @@ void YdotoolPaste::paste(bool withShift, Done done) {
         process->deleteLater();
         const bool sent = status == QProcess::NormalExit && exitCode == 0;
         if (!sent) {
-            qCWarning(lcWayland).noquote() << "ydotool failed:" << process->readAllStandardError().trimmed();
+            qCWarning(lcOutput).noquote() << "ydotool failed:" << process->readAllStandardError().trimmed();
         }
         done(sent);
     });
     connect(process, &QProcess::errorOccurred, this, [process, done](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            qCWarning(lcWayland).noquote() << "ydotool did not start:" << process->errorString();
+            qCWarning(lcOutput).noquote() << "ydotool did not start:" << process->errorString();
             process->deleteLater();
             done(false);
         }
