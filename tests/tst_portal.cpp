@@ -44,7 +44,7 @@ private slots:
         hotkey.registerHotkey();
         QTRY_COMPARE(portal.journal.count(QStringLiteral("bind toggle-dictation SHIFT+LOGO+r")), 1);
         QTRY_COMPARE(service.status().trigger, portal.reportedTrigger);
-        QVERIFY(service.status().available);
+        QVERIFY(service.status().serviceAvailable);
 
         for (const bool pressed : presses) {
             dictation.clock.advance(std::chrono::seconds(1));
@@ -74,7 +74,7 @@ private slots:
     void withoutThePortalSettingsIsTold() {
         PortalGlobalShortcuts service(QDBusConnection::sessionBus());
         const auto registration = service.registerHotkey(Qt::META | Qt::SHIFT | Qt::Key_R);
-        QTRY_VERIFY(!service.status().available);
+        QTRY_VERIFY(!service.status().serviceAvailable);
     }
 
     void pasteIsOneCtrlVThroughRemoteDesktop_data() {

@@ -92,7 +92,7 @@ private slots:
             WaylandKeyboardEvents::Hooks{[] { return false; }, focusedApplicationId,
                                          [this](const QString& line) { m_told << line; }},
             std::chrono::milliseconds(1000));
-        m_overlay = LayerShellOverlay::create(m_connection, QSize(140, 60));
+        m_overlay = LayerShellOverlay::create(m_connection);
         QVERIFY(m_overlay);
         setLogSink([this](const QString& line) { m_log << line; });
     }

@@ -44,6 +44,7 @@ class AppState : public QObject {
     Q_PROPERTY(QString bannedWords READ bannedWords WRITE setBannedWords NOTIFY bannedWordsChanged)
     Q_PROPERTY(float volumeLevel READ volumeLevel WRITE setVolumeLevel NOTIFY volumeLevelChanged)
     Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
+    Q_PROPERTY(QString hotkeyNote READ hotkeyNote WRITE setHotkeyNote NOTIFY hotkeyNoteChanged)
 
 public:
     using Mode = DictationMode;
@@ -104,6 +105,11 @@ public:
     HotkeyMode hotkeyMode() const { return m_hotkeyMode; }
     void setHotkeyMode(HotkeyMode mode);
 
+    /// What Settings says under the hotkey where the desktop holds the shortcut (Wayland); empty elsewhere.
+    /// Not stored.
+    QString hotkeyNote() const { return m_hotkeyNote; }
+    void setHotkeyNote(const QString& note);
+
     /// Created on first use, which is the first recording at the latest, and kept for the life of the
     /// process. It follows recordingState by itself.
     OverlayWindow& overlay();
@@ -133,6 +139,7 @@ signals:
     void bannedWordsChanged(const QString& words);
     void volumeLevelChanged(float level);
     void hotkeyModeChanged(HotkeyMode mode);
+    void hotkeyNoteChanged(const QString& note);
 
 private:
     QSettings& m_settings;
@@ -154,4 +161,5 @@ private:
     QString m_bannedWords;
     float m_volumeLevel = 0.0f;
     HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
+    QString m_hotkeyNote;
 };

@@ -2,16 +2,21 @@
 
 #include "core/Stages.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
 
 class AppState;
 class HotkeyService;
+struct DesktopShortcut;
 
 /// The registration modifiers for stored hotkey modifiers: Command, Option, Shift and Control are
 /// converted, every other bit (Caps Lock, numeric pad, ...) is left out.
 quint32 carbonModifiers(quint64 hotkeyModifiers);
+
+/// What Settings says about a shortcut that the desktop holds.
+QString desktopShortcutNote(const DesktopShortcut& shortcut);
 
 /// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses and
 /// releases into dictation actions, except while the shortcut recorder listens.

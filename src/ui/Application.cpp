@@ -14,8 +14,9 @@ Application::Application()
     : m_platform(createPlatformServices())
     , m_speech(chooseSpeechRecognition(qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
                                        qEnvironmentVariable("MURMURO_SPEECH_MODEL"))) {
-    m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
-        return std::make_unique<OverlayWindowController>(state);
+    m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [this](AppState& state) {
+        return std::make_unique<OverlayWindowController>(state, OverlayWindowController::PointerPosition(),
+                                                         m_platform.overlaySurface.get());
     });
     m_recorder =
         std::make_unique<MicrophoneRecorder>(*m_state, *m_platform.audioCapture, recordingFilePath());
@@ -42,6 +43,11 @@ Application::Application()
 }
 
 Application::~Application() = default;
+
+SingleInstance::Actions Application::instanceActions() {
+    return {[this] { m_controller->toggleRecording(); }, [this] { m_controller->startDictation(); },
+            [this] { m_controller->stopDictation(); }, [this] { showSettings(); }};
+}
 
 // The windows are built when first asked for: most of the time nobody looks at them, and an idle program
 // should not carry them.

@@ -11,6 +11,7 @@
 #include "speech/SpeechTranscriber.h"
 #include "ui/AboutDialog.h"
 #include "ui/SettingsWindow.h"
+#include "ui/SingleInstance.h"
 #include "ui/TrayMenu.h"
 
 #include <QSettings>
@@ -23,6 +24,9 @@ class Application {
 public:
     Application();
     ~Application();
+
+    /// What the command line of a later start makes this instance do.
+    SingleInstance::Actions instanceActions();
 
 private:
     void showSettings();

@@ -1,5 +1,7 @@
 #include "ui/SingleInstance.h"
 
+#include "log/Log.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -10,7 +12,6 @@ namespace {
 
 const QString serviceName = QStringLiteral("org.murmuro.Murmuro");
 const QString objectPath = QStringLiteral("/org/murmuro/Murmuro");
-constexpr int commandTimeoutMs = 5000;
 
 void printLine(const QString& line) {
     std::fputs(qPrintable(line + u'\n'), stderr);
@@ -18,33 +19,19 @@ void printLine(const QString& line) {
 
 } // namespace
 
-std::optional<InstanceCommand> instanceCommandOf(const QStringList& arguments) {
-    if (arguments.isEmpty()) {
-        return InstanceCommand::run;
-    }
-    if (arguments.size() > 1) {
-        return std::nullopt;
-    }
-    const QString& argument = arguments.first();
-    if (argument == QLatin1String("--toggle"))
-        return InstanceCommand::toggle;
-    if (argument == QLatin1String("--start"))
-        return InstanceCommand::start;
-    if (argument == QLatin1String("--stop"))
-        return InstanceCommand::stop;
-    return std::nullopt;
-}
-
-std::unique_ptr<SingleInstance> SingleInstance::claim(QDBusConnection bus, Actions actions) {
+std::unique_ptr<SingleInstance> SingleInstance::claim(QDBusConnection bus, bool& anotherRuns) {
+    anotherRuns = false;
     if (!bus.isConnected()) {
-        printLine(QStringLiteral("No session bus, so murmuro --toggle cannot reach this instance: ") +
-                  bus.lastError().message());
+        qCWarning(lcUi).noquote() << QStringLiteral("No session bus, so murmuro --toggle cannot reach this "
+                                                    "instance: ") +
+                                         bus.lastError().message();
         return nullptr;
     }
-    std::unique_ptr<SingleInstance> instance(new SingleInstance(bus, std::move(actions)));
+    std::unique_ptr<SingleInstance> instance(new SingleInstance(bus));
     // The object is there before the name, so that whoever sees the name can call it.
     if (!bus.registerObject(objectPath, instance.get(), QDBusConnection::ExportScriptableSlots)) {
-        printLine(QStringLiteral("Could not serve the instance's commands: ") + bus.lastError().message());
+        qCWarning(lcUi).noquote() << QStringLiteral("Could not serve the instance's commands: ") +
+                                         bus.lastError().message();
         return nullptr;
     }
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
@@ -52,14 +39,18 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(QDBusConnection bus, Actio
                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         bus.unregisterObject(objectPath);
+        anotherRuns = reply.isValid();
+        if (!anotherRuns) {
+            qCWarning(lcUi).noquote() << QStringLiteral("Could not take the name %1 on the session bus: %2")
+                                             .arg(serviceName, reply.error().message());
+        }
         return nullptr;
     }
     return instance;
 }
 
-SingleInstance::SingleInstance(QDBusConnection bus, Actions actions)
-    : m_bus(std::move(bus))
-    , m_actions(std::move(actions)) {}
+SingleInstance::SingleInstance(QDBusConnection bus)
+    : m_bus(std::move(bus)) {}
 
 SingleInstance::~SingleInstance() {
     m_bus.unregisterService(serviceName);
@@ -68,35 +59,44 @@ SingleInstance::~SingleInstance() {
 
 int SingleInstance::sendToRunningInstance(QDBusConnection bus, InstanceCommand command) {
     static const char* const methods[] = {"ShowSettings", "Toggle", "Start", "Stop"};
-    const QString method = QLatin1String(methods[static_cast<int>(command)]);
-    const QDBusMessage reply =
-        bus.call(QDBusMessage::createMethodCall(serviceName, objectPath, serviceName, method), QDBus::Block,
-                 commandTimeoutMs);
+    static const char* const options[] = {"", " --toggle", " --start", " --stop"};
+    const int index = static_cast<int>(command);
+    // The default timeout leaves a running instance that is still starting up the time to answer.
+    const QDBusMessage reply = bus.call(
+        QDBusMessage::createMethodCall(serviceName, objectPath, serviceName, QLatin1String(methods[index])));
     if (reply.type() == QDBusMessage::ReplyMessage) {
         return 0;
     }
-    if (!bus.isConnected() ||
-        reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")) {
-        printLine(
-            QStringLiteral("Murmuro is not running: start it first, then murmuro --toggle controls it."));
+    if (!bus.isConnected()) {
+        printLine(QStringLiteral("No session bus, so no running Murmuro can be reached: ") +
+                  bus.lastError().message());
+    } else if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")) {
+        printLine(QStringLiteral("Murmuro is not running: start it first, then murmuro%1 controls it.")
+                      .arg(QLatin1String(options[index])));
     } else {
         printLine(QStringLiteral("The running Murmuro did not take the command: ") + reply.errorMessage());
     }
     return 1;
 }
 
+void SingleInstance::run(const std::function<void()>& action) {
+    if (action) {
+        action();
+    }
+}
+
 void SingleInstance::Toggle() {
-    m_actions.toggle();
+    run(m_actions.toggle);
 }
 
 void SingleInstance::Start() {
-    m_actions.start();
+    run(m_actions.start);
 }
 
 void SingleInstance::Stop() {
-    m_actions.stop();
+    run(m_actions.stop);
 }
 
 void SingleInstance::ShowSettings() {
-    m_actions.showSettings();
+    run(m_actions.showSettings);
 }

@@ -2,18 +2,13 @@
 
 #include <QDBusConnection>
 #include <QObject>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 /// What a start of the program asks for: run (or, when an instance runs, open its Settings), or pass a
 /// dictation command to the running instance.
 enum class InstanceCommand { run, toggle, start, stop };
-
-/// The command of the arguments (without the program name); nothing for an argument it does not know.
-std::optional<InstanceCommand> instanceCommandOf(const QStringList& arguments);
 
 /// The running program on the session bus: it owns the bus name and serves the commands that
 /// `murmuro --toggle`, `--start`, `--stop` and a second start send. Owning the name is what makes the
@@ -30,9 +25,13 @@ public:
         std::function<void()> showSettings;
     };
 
-    /// Serves the commands and takes the bus name; nothing when another instance has it or there is no bus.
-    static std::unique_ptr<SingleInstance> claim(QDBusConnection bus, Actions actions);
+    /// Takes the bus name for this process. Nothing when another instance holds it (anotherRuns is set) or
+    /// when there is no bus, which is logged: the program then runs without its command line.
+    static std::unique_ptr<SingleInstance> claim(QDBusConnection bus, bool& anotherRuns);
     ~SingleInstance() override;
+
+    /// Commands arrive only from the event loop on, so the actions may be set once the program is built.
+    void setActions(Actions actions) { m_actions = std::move(actions); }
 
     /// Sends the command to the instance that owns the name (run: open its Settings). Prints one line and
     /// returns non-zero when there is none; returns 0 once it has taken the command.
@@ -45,7 +44,8 @@ public slots:
     Q_SCRIPTABLE void ShowSettings();
 
 private:
-    SingleInstance(QDBusConnection bus, Actions actions);
+    explicit SingleInstance(QDBusConnection bus);
+    static void run(const std::function<void()>& action);
 
     QDBusConnection m_bus;
     Actions m_actions;

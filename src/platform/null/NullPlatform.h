@@ -5,6 +5,7 @@
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
+#include "platform/OverlaySurface.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
@@ -56,4 +57,10 @@ class NullHotkeyService : public HotkeyService {
 public:
     void installHandler(std::function<void()>, std::function<void()>) override {}
     std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination) override { return nullptr; }
+};
+
+class NullOverlaySurface : public OverlaySurface {
+public:
+    void show(const QImage&) override {}
+    void hide() override {}
 };

@@ -36,8 +36,7 @@ const wl_buffer_listener bufferListener = {&onRelease};
 
 } // namespace
 
-std::unique_ptr<LayerShellOverlay> LayerShellOverlay::create(std::shared_ptr<WaylandConnection> connection,
-                                                             QSize size) {
+std::unique_ptr<LayerShellOverlay> LayerShellOverlay::create(std::shared_ptr<WaylandConnection> connection) {
     if (!connection->hasGlobal(zwlr_layer_shell_v1_interface.name)) {
         qCInfo(lcDesktop).noquote() << "No overlay: the compositor has no layer shell";
         return nullptr;
@@ -46,32 +45,24 @@ std::unique_ptr<LayerShellOverlay> LayerShellOverlay::create(std::shared_ptr<Way
     auto* shm = reinterpret_cast<wl_shm*>(connection->bind(wl_shm_interface, 1));
     wl_proxy* layerShell = connection->bind(zwlr_layer_shell_v1_interface, 1);
     std::unique_ptr<LayerShellOverlay> overlay(
-        new LayerShellOverlay(connection, size, compositor, shm, layerShell));
-    if (!compositor || !shm || !layerShell || !overlay->allocateBuffers()) {
-        qCWarning(lcDesktop).noquote() << "No overlay: its buffers could not be set up";
+        new LayerShellOverlay(connection, compositor, shm, layerShell));
+    if (!compositor || !shm || !layerShell) {
+        qCWarning(lcDesktop).noquote() << "No overlay: the compositor's globals could not be bound";
         return nullptr;
     }
     return overlay;
 }
 
-LayerShellOverlay::LayerShellOverlay(std::shared_ptr<WaylandConnection> connection, QSize size,
-                                     wl_compositor* compositor, wl_shm* shm, wl_proxy* layerShell)
+LayerShellOverlay::LayerShellOverlay(std::shared_ptr<WaylandConnection> connection, wl_compositor* compositor,
+                                     wl_shm* shm, wl_proxy* layerShell)
     : m_connection(std::move(connection))
-    , m_size(size)
     , m_compositor(compositor)
     , m_shm(shm)
     , m_layerShell(layerShell) {}
 
 LayerShellOverlay::~LayerShellOverlay() {
     hide();
-    for (Buffer& buffer : m_buffers) {
-        if (buffer.buffer) {
-            wl_buffer_destroy(buffer.buffer);
-        }
-    }
-    if (m_pool) {
-        munmap(m_pool, m_poolSize);
-    }
+    releaseBuffers();
     if (m_layerShell) {
         wl_proxy_destroy(m_layerShell);
     }
@@ -84,7 +75,22 @@ LayerShellOverlay::~LayerShellOverlay() {
     m_connection->flush();
 }
 
-bool LayerShellOverlay::allocateBuffers() {
+void LayerShellOverlay::releaseBuffers() {
+    for (Buffer& buffer : m_buffers) {
+        if (buffer.buffer) {
+            wl_buffer_destroy(buffer.buffer);
+        }
+        buffer = Buffer{};
+    }
+    if (m_pool) {
+        munmap(m_pool, m_poolSize);
+        m_pool = nullptr;
+    }
+    m_size = QSize();
+}
+
+bool LayerShellOverlay::allocateBuffers(QSize size) {
+    m_size = size;
     const int stride = m_size.width() * 4;
     const size_t bufferSize = static_cast<size_t>(stride) * static_cast<size_t>(m_size.height());
     m_poolSize = bufferSize * m_buffers.size();
@@ -116,6 +122,16 @@ bool LayerShellOverlay::allocateBuffers() {
 }
 
 void LayerShellOverlay::show(const QImage& frame) {
+    if (frame.size() != m_size) {
+        // The buffers are made for the frames' size, which changes only if the overlay's window does.
+        hide();
+        releaseBuffers();
+        if (!allocateBuffers(frame.size())) {
+            qCWarning(lcDesktop).noquote() << "No overlay: its buffers could not be set up";
+            releaseBuffers();
+            return;
+        }
+    }
     m_frame = frame;
     if (m_layerSurface) {
         present();

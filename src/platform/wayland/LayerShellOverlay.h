@@ -22,13 +22,12 @@ struct wl_surface;
 class LayerShellOverlay : public OverlaySurface {
 public:
     /// Nothing when the compositor lacks the layer shell (GNOME).
-    static std::unique_ptr<LayerShellOverlay> create(std::shared_ptr<WaylandConnection> connection,
-                                                     QSize size);
+    static std::unique_ptr<LayerShellOverlay> create(std::shared_ptr<WaylandConnection> connection);
     ~LayerShellOverlay() override;
     LayerShellOverlay(const LayerShellOverlay&) = delete;
     LayerShellOverlay& operator=(const LayerShellOverlay&) = delete;
 
-    /// The first frame maps the surface.
+    /// The first frame maps the surface; every frame has the size of the first.
     void show(const QImage& frame) override;
     void hide() override;
     bool isShown() const { return m_layerSurface != nullptr; }
@@ -45,9 +44,10 @@ private:
         bool busy = false;
     };
 
-    LayerShellOverlay(std::shared_ptr<WaylandConnection> connection, QSize size, wl_compositor* compositor,
-                      wl_shm* shm, wl_proxy* layerShell);
-    bool allocateBuffers();
+    LayerShellOverlay(std::shared_ptr<WaylandConnection> connection, wl_compositor* compositor, wl_shm* shm,
+                      wl_proxy* layerShell);
+    bool allocateBuffers(QSize size);
+    void releaseBuffers();
     void present();
 
     std::shared_ptr<WaylandConnection> m_connection;

@@ -81,8 +81,9 @@ void PortalGlobalShortcuts::installHandler(std::function<void()> onPressed,
     m_onReleased = std::move(onReleased);
 }
 
-void PortalGlobalShortcuts::setStatusHandler(std::function<void(const Status&)> handler) {
+void PortalGlobalShortcuts::setDesktopShortcutHandler(std::function<void(const DesktopShortcut&)> handler) {
     m_statusHandler = std::move(handler);
+    m_statusHandler(m_status);
 }
 
 std::unique_ptr<HotkeyRegistration> PortalGlobalShortcuts::registerHotkey(QKeyCombination combination) {
@@ -143,7 +144,7 @@ void PortalGlobalShortcuts::bind(const std::shared_ptr<Session>& session, const 
         this);
 }
 
-void PortalGlobalShortcuts::report(Status status) {
+void PortalGlobalShortcuts::report(DesktopShortcut status) {
     m_status = std::move(status);
     if (m_statusHandler) {
         m_statusHandler(m_status);

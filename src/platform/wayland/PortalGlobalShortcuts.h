@@ -18,21 +18,14 @@ class PortalGlobalShortcuts : public QObject, public HotkeyService {
     Q_OBJECT
 
 public:
-    /// What Settings shows: whether the desktop has the portal, and the trigger it reports for the shortcut.
-    struct Status {
-        bool available = true;
-        QString trigger;
-    };
-
     explicit PortalGlobalShortcuts(QDBusConnection bus);
     ~PortalGlobalShortcuts() override;
 
     void installHandler(std::function<void()> onPressed, std::function<void()> onReleased) override;
     std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination combination) override;
 
-    /// Called on every change of the status.
-    void setStatusHandler(std::function<void(const Status&)> handler);
-    const Status& status() const { return m_status; }
+    void setDesktopShortcutHandler(std::function<void(const DesktopShortcut&)> handler) override;
+    const DesktopShortcut& status() const { return m_status; }
     /// Whether the shortcut was activated and has not been released since.
     bool isHeld() const { return m_held; }
 
@@ -49,14 +42,14 @@ private:
     struct Session;
 
     void bind(const std::shared_ptr<Session>& session, const QString& trigger);
-    void report(Status status);
+    void report(DesktopShortcut status);
     bool isCurrent(const QDBusMessage& message) const;
 
     QDBusConnection m_bus;
     std::function<void()> m_onPressed;
     std::function<void()> m_onReleased;
-    std::function<void(const Status&)> m_statusHandler;
+    std::function<void(const DesktopShortcut&)> m_statusHandler;
     std::weak_ptr<Session> m_current;
-    Status m_status;
+    DesktopShortcut m_status;
     bool m_held = false;
 };

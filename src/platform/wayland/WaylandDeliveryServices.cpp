@@ -37,7 +37,7 @@ private:
 } // namespace
 
 std::optional<WaylandDeliveryServices>
-connectWaylandDeliveryServices(std::function<void(const QString&)> tellUser, QSize overlaySize,
+connectWaylandDeliveryServices(std::function<void(const QString&)> tellUser,
                                std::chrono::milliseconds modifierReleaseLimit) {
     if (QGuiApplication::platformName() != QLatin1String("wayland")) {
         return std::nullopt;
@@ -72,7 +72,7 @@ connectWaylandDeliveryServices(std::function<void(const QString&)> tellUser, QSi
     services.accessibilityTrust = std::make_unique<WaylandPasteTrust>(*keyboardEvents);
     services.keyboardEvents = std::move(keyboardEvents);
     if (connection) {
-        services.overlay = LayerShellOverlay::create(connection, overlaySize);
+        services.overlay = LayerShellOverlay::create(connection);
     }
     return services;
 }

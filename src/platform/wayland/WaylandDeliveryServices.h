@@ -27,5 +27,5 @@ struct WaylandDeliveryServices {
 
 /// Nothing unless the QGuiApplication runs on Qt's wayland platform. tellUser shows the user one line.
 std::optional<WaylandDeliveryServices>
-connectWaylandDeliveryServices(std::function<void(const QString&)> tellUser, QSize overlaySize,
+connectWaylandDeliveryServices(std::function<void(const QString&)> tellUser,
                                std::chrono::milliseconds modifierReleaseLimit);
