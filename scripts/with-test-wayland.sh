@@ -5,25 +5,11 @@
 # the sink "murmuro_speaker" arrives at the source "murmuro_mic". Everything is stopped when the command ends;
 # the machine's own display, bus and sound server are never touched.
 #
-# sway refuses to run as root. Started as root, the script creates the unprivileged user murmuro-test and
-# runs the session and the command as that user; the command then needs read access to what it runs and
-# write access to where it writes (MURMURO_TEST_WRITABLE names directories to hand over for that).
+# sway refuses to run as root. Started as root, the script runs sway alone as the unprivileged user
+# murmuro-test (created on first use), in a runtime folder of its own; the command, the bus and the sound
+# server stay root's and reach sway through the absolute path of its socket. So the command may run from a
+# folder that murmuro-test cannot enter, such as a checkout under /root.
 set -euo pipefail
-
-if [ "$(id -u)" -eq 0 ]; then
-    user=murmuro-test
-    if ! id -u "$user" >/dev/null 2>&1; then
-        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
-    fi
-    for dir in ${MURMURO_TEST_WRITABLE:-}; do
-        chown -R "$user:" "$dir"
-    done
-    if ! setpriv --reuid="$user" --regid="$user" --init-groups -- test -r . -a -x .; then
-        echo "the user $user cannot enter $PWD: run from a folder that others may read" >&2
-        exit 1
-    fi
-    exec setpriv --reuid="$user" --regid="$user" --init-groups -- "$0" "$@"
-fi
 
 workdir=$(mktemp -d /tmp/murmuro-wayland.XXXXXX)
 pids=()
@@ -42,35 +28,36 @@ export XDG_CONFIG_HOME="$workdir/config"
 export XDG_CACHE_HOME="$workdir/cache"
 export XDG_DATA_HOME="$workdir/data"
 mkdir -p -m 0700 "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+# sway's own runtime folder and home: its user's, if it runs as another one.
+sway_dir="$workdir/sway"
+mkdir -p -m 0700 "$sway_dir/run" "$sway_dir/home"
+as_sway_user=()
+if [ "$(id -u)" -eq 0 ]; then
+    user=murmuro-test
+    if ! id -u "$user" >/dev/null 2>&1; then
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
+    fi
+    chmod 0711 "$workdir"
+    chown -R "$user:" "$sway_dir"
+    as_sway_user=(setpriv --reuid="$user" --regid="$user" --init-groups --)
+fi
 unset DISPLAY WAYLAND_DISPLAY SWAYSOCK
 export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway
 
-# Only what the test starts answers on this bus: no service directories, so nothing is activated.
-cat >"$workdir/bus.conf" <<BUS
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$XDG_RUNTIME_DIR/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-BUS
-dbus-daemon --config-file="$workdir/bus.conf" --nofork --nopidfile >"$workdir/dbus.log" 2>&1 &
+dbus-daemon --config-file="$(dirname "$0")/test-session-bus.conf" --address="unix:path=$XDG_RUNTIME_DIR/bus" \
+    --nofork --nopidfile >"$workdir/dbus.log" 2>&1 &
 pids+=($!)
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
 
-cat >"$workdir/sway.conf" <<SWAY
+cat >"$sway_dir/sway.conf" <<SWAY
 output HEADLESS-1 resolution 1280x800 position 0 0
 xwayland disable
 focus_on_window_activation focus
 SWAY
-WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=1 \
-    sway --config "$workdir/sway.conf" >"$workdir/sway.log" 2>&1 &
+chmod 0644 "$sway_dir/sway.conf"
+env HOME="$sway_dir/home" XDG_RUNTIME_DIR="$sway_dir/run" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+    WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=1 \
+    "${as_sway_user[@]}" sway --config "$sway_dir/sway.conf" >"$workdir/sway.log" 2>&1 &
 pids+=($!)
 
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse-native"
@@ -88,7 +75,7 @@ pids+=($!)
 socket=""
 for _ in $(seq 100); do
     if [ -z "$socket" ]; then
-        socket=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -type s -name 'wayland-*' -printf '%f\n' | head -n 1)
+        socket=$(find "$sway_dir/run" -maxdepth 1 -type s -name 'wayland-*' -printf '%p\n' | head -n 1)
     fi
     if [ -n "$socket" ] && [ -S "$XDG_RUNTIME_DIR/bus" ] && pactl info >/dev/null 2>&1; then break; fi
     sleep 0.1
@@ -96,8 +83,9 @@ done
 [ -n "$socket" ] || { echo "sway did not start" >&2; cat "$workdir/sway.log" >&2; exit 1; }
 [ -S "$XDG_RUNTIME_DIR/bus" ] || { echo "the session bus did not start" >&2; cat "$workdir/dbus.log" >&2; exit 1; }
 pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; cat "$workdir/pulse.log" >&2; exit 1; }
+# An absolute path: the socket is not in this user's runtime folder.
 export WAYLAND_DISPLAY="$socket"
-SWAYSOCK=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -type s -name 'sway-ipc.*' -printf '%p\n' | head -n 1)
+SWAYSOCK=$(find "$sway_dir/run" -maxdepth 1 -type s -name 'sway-ipc.*' -printf '%p\n' | head -n 1)
 export SWAYSOCK
 
 set +e
