@@ -12,6 +12,9 @@ namespace {
 
 const QString serviceName = QStringLiteral("org.murmuro.Murmuro");
 const QString objectPath = QStringLiteral("/org/murmuro/Murmuro");
+// The running instance answers from its event loop, which a second start may reach while the first is still
+// starting up; a slow machine must not turn that into a failed command.
+constexpr int answerTimeoutMs = 60000;
 
 void printLine(const QString& line) {
     std::fputs(qPrintable(line + u'\n'), stderr);
