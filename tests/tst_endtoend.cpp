@@ -162,6 +162,9 @@ private slots:
         QCOMPARE(logIndex(dispatching), -1);
         QCOMPARE(QProcess::execute("xdotool", {"key", "super+shift+r"}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_log.count(started), 2, patience);
+        // The command line reaches the instance under X11 too; starting while recording changes nothing.
+        QCOMPARE(QProcess::execute(QStringLiteral(MURMURO_BINARY), {"--start"}), 0);
+        QCOMPARE(m_log.count(started), 2);
         m_murmuro->terminate();
         QVERIFY(m_murmuro->waitForFinished(patience));
         QCOMPARE(m_murmuro->exitStatus(), QProcess::NormalExit);
