@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
+#include "platform/OverlaySurface.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
@@ -98,4 +99,16 @@ struct FakeAudioCapture : AudioCapture {
     FinishHandler finish;
     LevelHandler levels;
     std::function<void()> devicesChanged;
+};
+
+/// Keeps the last frame it was shown.
+struct FakeOverlaySurface : OverlaySurface {
+    void show(const QImage& frame) override {
+        lastFrame = frame;
+        ++frames;
+    }
+    void hide() override { ++hides; }
+    QImage lastFrame;
+    int frames = 0;
+    int hides = 0;
 };
