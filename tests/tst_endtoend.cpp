@@ -179,6 +179,9 @@ private slots:
             kept[1].contains("\"failure\":\"The chat server at http://127.0.0.1:11434 did not answer.\""));
         QCOMPARE(QProcess::execute("xdotool", {"key", "super+shift+r"}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_log.count(started), 2, patience);
+        // The command line reaches the instance under X11 too; starting while recording changes nothing.
+        QCOMPARE(QProcess::execute(QStringLiteral(MURMURO_BINARY), {"--start"}), 0);
+        QCOMPARE(m_log.count(started), 2);
         quit();
     }
 

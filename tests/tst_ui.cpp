@@ -72,6 +72,12 @@ private slots:
         QVERIFY(!bannedWords->isEnabled());
         m_app->state.setIsBannedWordsEnabled(true);
         QVERIFY(bannedWords->isEnabled());
+
+        // The desktop's word on the shortcut shows under the hotkey only where there is one (Wayland).
+        auto* note = child<QLabel>("hotkeyNote");
+        QVERIFY(!note->isVisible());
+        m_app->state.setHotkeyNote(QStringLiteral("The desktop binds the shortcut to Super+R."));
+        QVERIFY(note->isVisible() && note->text() == m_app->state.hotkeyNote());
     }
 
     void historyIsTurnedOffAndCleared() {
@@ -284,6 +290,28 @@ private slots:
         QVERIFY(!overlay->isTicking() && !overlay->window().isVisible());
         QTest::qWait(300);
         QVERIFY(!overlay->window().isVisible());
+    }
+
+    // Where the desktop floats the overlay itself (Wayland), the frames go to it and the window stays hidden.
+    void onADesktopSurfaceTheFramesGoThere() {
+        FakeOverlaySurface surface;
+        OverlayWindowController* overlay = nullptr;
+        TestAppState app([&](AppState& state) {
+            auto made = std::make_unique<OverlayWindowController>(state, nullptr, &surface);
+            overlay = made.get();
+            return made;
+        });
+        app.state.setRecordingState(RecordingState::recording);
+        QTRY_VERIFY_WITH_TIMEOUT(surface.frames >= 2, patience);
+        QCOMPARE(surface.lastFrame.size(), QSize(140, 60));
+        QCOMPARE(surface.lastFrame.pixelColor(0, 0).alpha(), 0);
+        QVERIFY(surface.lastFrame.pixelColor(70, 30).alpha() > 0);
+        QVERIFY(!overlay->window().isVisible());
+        app.state.setRecordingState(RecordingState::idle);
+        QCOMPARE(surface.hides, 1);
+        const int frames = surface.frames;
+        QTest::qWait(300);
+        QCOMPARE(surface.frames, frames);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "core/Startup.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeechRecognition.h"
+#include "fakes/TerminalLikeEdit.h"
 #include "fakes/TestAppState.h"
 #include "hotkey/GlobalHotkey.h"
 #include "hotkey/QtKeyCodes.h"
@@ -78,20 +79,6 @@ struct KeyPressCounter : QAbstractNativeEventFilter {
         return false;
     }
     int presses = 0;
-};
-
-/// A terminal emulator's input as far as pasting goes: Ctrl+Shift+V pastes, Ctrl+V reaches the shell.
-class TerminalLikeEdit : public QLineEdit {
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_V && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
-            insert(QGuiApplication::clipboard()->text());
-        } else if (event->key() == Qt::Key_V && event->modifiers() == Qt::ControlModifier) {
-            insert(QStringLiteral("^V"));
-        } else {
-            QLineEdit::keyPressEvent(event);
-        }
-    }
 };
 
 } // namespace

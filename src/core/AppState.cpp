@@ -190,6 +190,11 @@ void AppState::setHotkeyMode(HotkeyMode mode) {
     emit hotkeyModeChanged(mode);
 }
 
+void AppState::setHotkeyNote(const QString& note) {
+    m_hotkeyNote = note;
+    emit hotkeyNoteChanged(note);
+}
+
 OverlayWindow& AppState::overlay() {
     if (!m_overlay) {
         m_overlay = m_overlayFactory ? m_overlayFactory(*this) : std::make_unique<NoOverlay>();

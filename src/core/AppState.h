@@ -50,6 +50,7 @@ class AppState : public QObject {
                    NOTIFY whisperKeepLoadedMinutesChanged)
     Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
     Q_PROPERTY(bool historyEnabled READ historyEnabled WRITE setHistoryEnabled NOTIFY historyEnabledChanged)
+    Q_PROPERTY(QString hotkeyNote READ hotkeyNote WRITE setHotkeyNote NOTIFY hotkeyNoteChanged)
 
 public:
     using Mode = DictationMode;
@@ -127,6 +128,11 @@ public:
     bool historyEnabled() const { return m_historyEnabled; }
     void setHistoryEnabled(bool enabled);
 
+    /// What Settings says under the hotkey where the desktop holds the shortcut (Wayland); empty elsewhere.
+    /// Not stored.
+    QString hotkeyNote() const { return m_hotkeyNote; }
+    void setHotkeyNote(const QString& note);
+
     /// Created on first use, which is the first recording at the latest, and kept for the life of the
     /// process. It follows recordingState by itself.
     OverlayWindow& overlay();
@@ -160,6 +166,7 @@ signals:
     void whisperKeepLoadedMinutesChanged(int minutes);
     void hotkeyModeChanged(HotkeyMode mode);
     void historyEnabledChanged(bool enabled);
+    void hotkeyNoteChanged(const QString& note);
 
 private:
     QSettings& m_settings;
@@ -185,4 +192,5 @@ private:
     int m_whisperKeepLoadedMinutes = defaultWhisperKeepLoadedMinutes;
     HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
     bool m_historyEnabled = true;
+    QString m_hotkeyNote;
 };

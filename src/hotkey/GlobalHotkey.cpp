@@ -23,6 +23,18 @@ quint32 carbonModifiers(quint64 hotkeyModifiers) {
     return modifiers;
 }
 
+QString desktopShortcutNote(const DesktopShortcut& shortcut) {
+    if (!shortcut.serviceAvailable) {
+        return QStringLiteral(
+            "This desktop has no global shortcut service: bind a key to \"murmuro --toggle\" in "
+            "its keyboard settings.");
+    }
+    if (shortcut.trigger.isEmpty()) {
+        return QStringLiteral("The desktop has not bound the shortcut yet.");
+    }
+    return QStringLiteral("The desktop binds the shortcut to ") + shortcut.trigger + u'.';
+}
+
 GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications,
                            Actions actions)
     : m_state(state)
@@ -32,6 +44,8 @@ GlobalHotkey::GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotif
 
 void GlobalHotkey::installHotkeyHandler() {
     m_service.installHandler([this] { hotkeyEventHandler(); }, [this] { hotkeyReleased(); });
+    m_service.setDesktopShortcutHandler(
+        [this](const DesktopShortcut& shortcut) { m_state.setHotkeyNote(desktopShortcutNote(shortcut)); });
 }
 
 void GlobalHotkey::registerHotkey() {

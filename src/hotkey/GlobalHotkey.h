@@ -2,6 +2,7 @@
 
 #include "core/Stages.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -9,10 +10,14 @@
 class AppState;
 class DesktopNotifications;
 class HotkeyService;
+struct DesktopShortcut;
 
 /// The registration modifiers for stored hotkey modifiers: Command, Option, Shift and Control are
 /// converted, every other bit (Caps Lock, numeric pad, ...) is left out.
 quint32 carbonModifiers(quint64 hotkeyModifiers);
+
+/// What Settings says about a shortcut that the desktop holds.
+QString desktopShortcutNote(const DesktopShortcut& shortcut);
 
 /// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses and
 /// releases into dictation actions, except while the shortcut recorder listens. A combination the desktop

@@ -13,8 +13,9 @@ Application::Application()
     : m_platform(createPlatformServices())
     , m_history(DictationHistory::defaultPath())
     , m_downloader(whisperModelsDirectory(), qEnvironmentVariable("MURMURO_MODEL_MIRROR")) {
-    m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [](AppState& state) {
-        return std::make_unique<OverlayWindowController>(state);
+    m_state = std::make_unique<AppState>(m_settings, QLocale::system().name(), [this](AppState& state) {
+        return std::make_unique<OverlayWindowController>(state, OverlayWindowController::PointerPosition(),
+                                                         m_platform.overlaySurface.get());
     });
     m_speech =
         std::make_unique<SpeechEngineSelection>(*m_state, qEnvironmentVariable("MURMURO_SPEECH_SERVER"),
@@ -51,6 +52,11 @@ Application::Application()
 }
 
 Application::~Application() = default;
+
+SingleInstance::Actions Application::instanceActions() {
+    return {[this] { m_controller->toggleRecording(); }, [this] { m_controller->startDictation(); },
+            [this] { m_controller->stopDictation(); }, [this] { showSettings(); }};
+}
 
 // The windows are built when first asked for: most of the time nobody looks at them, and an idle program
 // should not carry them.

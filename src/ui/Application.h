@@ -13,6 +13,7 @@
 #include "speech/whisper/ModelDownloader.h"
 #include "ui/AboutDialog.h"
 #include "ui/SettingsWindow.h"
+#include "ui/SingleInstance.h"
 #include "ui/TrayMenu.h"
 
 #include <QSettings>
@@ -25,6 +26,9 @@ class Application {
 public:
     Application();
     ~Application();
+
+    /// What the command line of a later start makes this instance do.
+    SingleInstance::Actions instanceActions();
 
 private:
     void showSettings();

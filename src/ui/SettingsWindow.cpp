@@ -124,6 +124,16 @@ QWidget* SettingsWindow::createShortcutsSection() {
     });
     connect(&m_state, &AppState::hotkeyModeChanged, mode, showMode);
     column->addWidget(mode, 0, Qt::AlignRight);
+
+    auto* note = new QLabel(m_state.hotkeyNote(), box);
+    note->setObjectName(QStringLiteral("hotkeyNote"));
+    note->setWordWrap(true);
+    note->setVisible(!m_state.hotkeyNote().isEmpty());
+    connect(&m_state, &AppState::hotkeyNoteChanged, note, [note](const QString& text) {
+        note->setText(text);
+        note->setVisible(!text.isEmpty());
+    });
+    column->addWidget(note);
     return box;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/DesktopNotifications.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
+#include "platform/OverlaySurface.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
@@ -108,4 +109,16 @@ struct FakeAudioCapture : AudioCapture {
     LevelHandler levels;
     SampleHandler samples;
     std::function<void()> devicesChanged;
+};
+
+/// Keeps the last frame it was shown.
+struct FakeOverlaySurface : OverlaySurface {
+    void show(const QImage& frame) override {
+        lastFrame = frame;
+        ++frames;
+    }
+    void hide() override { ++hides; }
+    QImage lastFrame;
+    int frames = 0;
+    int hides = 0;
 };

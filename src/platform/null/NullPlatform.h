@@ -6,6 +6,7 @@
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
+#include "platform/OverlaySurface.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
@@ -63,4 +64,10 @@ public:
 class NullDesktopNotifications : public DesktopNotifications {
 public:
     void notify(const QString&) override {}
+};
+
+class NullOverlaySurface : public OverlaySurface {
+public:
+    void show(const QImage&) override {}
+    void hide() override {}
 };
