@@ -11,6 +11,7 @@
 #include "core/AppState.h"
 #include "core/SessionController.h"
 #include "fakes/FakeHttpServer.h"
+#include "history/DictationHistory.h"
 #include "llm/ChatClient.h"
 #include "log/Log.h"
 #include "output/PasteDeliverer.h"
@@ -80,9 +81,9 @@ public:
 
     void transcribeAudio(const QString& url, TextResultHandler done) override {
         const SteadyTime::time_point start = SteadyTime::now();
-        m_inner.transcribeAudio(url, [this, start, done](const std::optional<QString>& text) {
+        m_inner.transcribeAudio(url, [this, start, done](const TextResult& result) {
             spentMs = millisecondsSince(start);
-            done(text);
+            done(result);
         });
     }
 
@@ -101,11 +102,12 @@ public:
                            const QString& model, TextResultHandler done) override {
         const SteadyTime::time_point start = SteadyTime::now();
         m_inner.rewriteTranscript(transcript, systemPrompt, host, model,
-                                  [this, start, done](const std::optional<QString>& text) {
+                                  [this, start, done](const TextResult& result) {
                                       spentMs = millisecondsSince(start);
-                                      done(text);
+                                      done(result);
                                   });
     }
+    void loadModel(const QString& host, const QString& model) override { m_inner.loadModel(host, model); }
 
     double spentMs = 0;
 
@@ -156,10 +158,13 @@ int main(int argc, char** argv) {
     std::unique_ptr<SpeechRecognition> recognition = std::make_unique<PocketsphinxRecognition>();
     SpeechTranscriber speechTranscriber(state, *recognition);
     TimedTranscriber transcriber(speechTranscriber);
-    PasteDeliverer deliverer(state, {*platform.pasteboard, *platform.systemSound,
-                                     *platform.accessibilityTrust, *platform.keyboardEvents});
+    PasteDeliverer deliverer(state,
+                             {*platform.pasteboard, *platform.systemSound, *platform.accessibilityTrust,
+                              *platform.keyboardEvents, *platform.notifications});
+    DictationHistory history(dir.filePath(QStringLiteral("history.jsonl")));
     SessionController controller(state, *platform.clock, *platform.microphonePermission, *platform.workspace,
-                                 {recorder, transcriber, rewriter, deliverer});
+                                 {recorder, transcriber, rewriter, deliverer},
+                                 {history, *platform.notifications});
 
     SteadyTime::time_point delivered;
     QObject::connect(QApplication::clipboard(), &QClipboard::dataChanged, &app, [&delivered] {

@@ -25,6 +25,8 @@ echo "murmuro idle..." >&2
 idle murmuro --close "About Murmuro" "$build/src/murmuro"
 echo "bare tray app idle..." >&2
 idle bare "$build/bench/bare_tray"
+echo "loss at the press..." >&2
+"$build/bench/bench_press_loss" 5
 echo "recording CPU..." >&2
 "$build/bench/bench_recording_cpu" 30
 echo "recogniser..." >&2

@@ -46,6 +46,9 @@ row "  anonymous / file-backed / shared" "$(rss_parts murmuro) MB" "$(rss_parts 
 row "Wake-ups in 60 s idle (all threads)" "$(get murmuro_wakeups)" "$(get bare_wakeups)" "0"
 row "Threads when idle" "$(get murmuro_threads)" "$(get bare_threads)" ""
 row "Launch to tray icon (median of 5)" "$(get murmuro_launch_to_tray_ms) ms" "$(get bare_launch_to_tray_ms) ms" ""
+row "Lost at press, first dictation (new / cached)" \
+    "$(get press_loss_first_fresh_ms) / $(get press_loss_first_cached_ms) ms" "" "<= 50 ms"
+row "Lost at press, later dictation" "$(get press_loss_later_cached_ms) ms" "" "<= 50 ms"
 row "CPU while recording (30 s, one core)" "$(get recording_cpu_percent) %" "" ""
 row "Recogniser model load / held" "$(get model_load_ms) ms / $(get model_held_mb) MB" "" ""
 for seconds in "${lengths[@]}"; do

@@ -15,6 +15,8 @@ packages=(
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   # X11 hotkey, active window and synthetic paste
   libx11-dev libxtst-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+  # Wayland: our own connection for the virtual keyboard, clipboard and overlay; QtDBus for the portals
+  libwayland-dev libxkbcommon-dev qt6-wayland wl-clipboard
   # confirmation sound and the tray label's emoji
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop fonts-noto-color-emoji
   # headless desktop and sound server for the tests
@@ -24,6 +26,9 @@ packages=(
   iproute2 util-linux
   # fuzz targets: clang with libFuzzer and the sanitizers' runtime (only recommended by clang-14)
   clang-14 libclang-rt-14-dev
+  # headless Wayland session for the tests, with GTK 3 and Qt target windows, and a private session bus for it
+  # and for the fake notification server
+  sway wtype ydotool dbus-daemon python3-gi gir1.2-gtk-3.0
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the suite twice, as shipped and with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, and
-# runs it inside a private headless desktop each time, then runs the fuzz targets. Fails on any failed test, on
-# any sanitizer report and on any crash the fuzzers find.
+# runs it inside a private headless X11 desktop each time, then its Wayland tests inside a headless sway, then
+# runs the fuzz targets. Fails on any failed test, on any sanitizer report and on any crash the fuzzers find.
 #
 #   scripts/test.sh                both builds and the fuzz targets, as CI runs them
 #   scripts/test.sh sanitized      one of them: release, sanitized or fuzz
@@ -48,8 +48,21 @@ run_suite() {
     local count
     count=$(ctest --test-dir "$dir" -N | sed -n 's/^Total Tests: //p')
     stage "$name suite: running $count tests inside a private desktop (scripts/with-test-desktop.sh), log $log"
+    run_pass "$name" "$dir" "$log" "$started" scripts/with-test-desktop.sh
+    # The tests labelled wayland skip on X11; they run again in a headless sway.
+    count=$(ctest --test-dir "$dir" -N -L wayland | sed -n 's/^Total Tests: //p')
+    log=$dir/ctest-wayland.log
+    stage "$name Wayland: running $count tests inside a headless sway (scripts/with-test-wayland.sh), log $log"
+    run_pass "$name (wl)" "$dir" "$log" "$SECONDS" scripts/with-test-wayland.sh -L wayland
+}
+
+# run_pass NAME DIR LOG STARTED DESKTOP [CTEST OPTIONS]: runs the tests of DIR inside the desktop script and
+# adds a line to the summary.
+run_pass() {
+    local name=$1 dir=$2 log=$3 started=$4 desktop=$5
+    shift 5
     set +e
-    scripts/with-test-desktop.sh ctest --test-dir "$dir" --output-on-failure --timeout 300 2>&1 | tee "$log"
+    "$desktop" ctest --test-dir "$dir" --output-on-failure --timeout 300 "$@" 2>&1 | tee "$log"
     local status=${PIPESTATUS[0]}
     set -e
 

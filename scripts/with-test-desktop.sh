@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command inside a private, headless desktop: an Xvfb display with the openbox window manager and a
-# tray (trayer), and a PulseAudio server of its own whose default input is a virtual microphone. Speech
-# played into the sink "murmuro_speaker" arrives at the source "murmuro_mic". Everything is stopped when the
-# command ends; the machine's own display and sound server are never touched.
+# tray (trayer), a D-Bus session bus of its own, and a PulseAudio server of its own whose default input is a
+# virtual microphone. Speech played into the sink "murmuro_speaker" arrives at the source "murmuro_mic".
+# Everything is stopped when the command ends; the machine's own display, bus and sound server are never
+# touched.
 set -euo pipefail
 
 workdir=$(mktemp -d /tmp/murmuro-desktop.XXXXXX)
@@ -17,7 +18,8 @@ trap cleanup EXIT
 export XDG_RUNTIME_DIR="$workdir/run"
 export XDG_CONFIG_HOME="$workdir/config"
 export XDG_CACHE_HOME="$workdir/cache"
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+export XDG_DATA_HOME="$workdir/data"
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 
 # Xvfb picks a free display number itself and writes it to the descriptor.
 exec {displayfd}<> <(:)
@@ -34,6 +36,11 @@ trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel
     >"$workdir/trayer.log" 2>&1 &
 pids+=($!)
 
+dbus-daemon --config-file="$(dirname "$0")/test-session-bus.conf" --address="unix:path=$XDG_RUNTIME_DIR/bus" \
+    --nofork --nopidfile >"$workdir/dbus.log" 2>&1 &
+pids+=($!)
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse-native"
 cat >"$workdir/pulse.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse-native
@@ -47,7 +54,7 @@ pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no 
 pids+=($!)
 
 for _ in $(seq 100); do
-    if xdpyinfo >/dev/null 2>&1 && pactl info >/dev/null 2>&1; then break; fi
+    if xdpyinfo >/dev/null 2>&1 && pactl info >/dev/null 2>&1 && [ -S "$XDG_RUNTIME_DIR/bus" ]; then break; fi
     sleep 0.1
 done
 xdpyinfo >/dev/null 2>&1 || { echo "the X server is not answering" >&2; exit 1; }

@@ -33,15 +33,16 @@ class ChatClientTest : public QObject {
     std::unique_ptr<FakeHttpServer> m_server;
     QStringList m_log;
 
-    /// The answer, "nothing" for none, "twice" when it came twice, and "off the main thread" when so.
+    /// The answer or why there is none, "twice" when it came twice, and "off the main thread" when so.
     QString rewrite(ChatClient& client, const QString& host, const QString& transcript = "hello",
                     const QString& prompt = "Be brief.") {
         QStringList answers;
-        client.rewriteTranscript(transcript, prompt, host, "qwen2.5:7b", [&answers](const auto& text) {
-            const bool onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-            answers << text.value_or(QStringLiteral("nothing")) +
-                           (onMainThread ? "" : " off the main thread");
-        });
+        client.rewriteTranscript(
+            transcript, prompt, host, "qwen2.5:7b", [&answers](const TextResult& result) {
+                const bool onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+                answers << result.text.value_or(result.failure) +
+                               (onMainThread ? "" : " off the main thread");
+            });
         (void)QTest::qWaitFor([&] { return !answers.isEmpty(); }, 60000);
         QTest::qWait(20);
         return answers.join(QStringLiteral(" twice "));
@@ -111,19 +112,25 @@ private slots:
     void failuresAnswerNothingAndLogTheirCause_data() {
         QTest::addColumn<FakeHttpServer::Response>("response");
         QTest::addColumn<QString>("log");
-        QTest::newRow("refused") << FakeHttpServer::Response{} << "Connection refused";
-        QTest::newRow("no answer") << FakeHttpServer::Response{{}, true} << "The request timed out.";
+        QTest::addColumn<QString>("failure");
+        const QString noAnswer = QStringLiteral("did not answer"),
+                      unusable = QStringLiteral("gave no usable answer");
+        QTest::newRow("refused") << FakeHttpServer::Response{} << "Connection refused" << noAnswer;
+        QTest::newRow("no answer") << FakeHttpServer::Response{{}, true} << "The request timed out."
+                                   << noAnswer;
         QTest::newRow("oversized") << FakeHttpServer::oversized(ChatClient::maxReplySize)
-                                   << "The chat server's reply exceeds 16 MiB";
+                                   << "The chat server's reply exceeds 16 MiB" << unusable;
         QTest::newRow("html error page")
-            << FakeHttpServer::reply("502 Bad Gateway", "<html>Bad Gateway</html>") << "illegal value";
+            << FakeHttpServer::reply("502 Bad Gateway", "<html>Bad Gateway</html>") << "illegal value"
+            << unusable;
         QTest::newRow("error reply in JSON")
-            << FakeHttpServer::reply("404 Not Found", R"({"error":"no model"})") << QString();
+            << FakeHttpServer::reply("404 Not Found", R"({"error":"no model"})") << QString() << unusable;
     }
 
     void failuresAnswerNothingAndLogTheirCause() {
         QFETCH(FakeHttpServer::Response, response);
         QFETCH(QString, log);
+        QFETCH(QString, failure);
         const QString address = m_server->address();
         m_server->response = response;
         if (response.bytes.isEmpty() && !response.keepOpen) {
@@ -131,8 +138,33 @@ private slots:
         }
         ChatClient client(response.keepOpen && response.bytes.isEmpty() ? 300ms
                                                                         : ChatClient::defaultTransferTimeout);
-        QCOMPARE(rewrite(client, address), QStringLiteral("nothing"));
+        QCOMPARE(rewrite(client, address), "The chat server at " + address + ' ' + failure);
         QCOMPARE(m_log, log.isEmpty() ? QStringList() : QStringList{log});
+    }
+
+    // The model is asked for with Ollama's load request ahead of the rewrite, which follows unchanged,
+    // whatever becomes of the load: answered, failed, or still loading when the rewrite is sent.
+    void loadsTheModelAheadOfTheRewrite_data() {
+        QTest::addColumn<FakeHttpServer::Response>("load");
+        QTest::newRow("loaded") << FakeHttpServer::reply("200 OK", R"({"done_reason":"load","done":true})");
+        QTest::newRow("failed") << FakeHttpServer::reply("404 Not Found", R"({"error":"model not found"})");
+        QTest::newRow("still loading") << FakeHttpServer::Response{{}, true};
+    }
+
+    void loadsTheModelAheadOfTheRewrite() {
+        QFETCH(FakeHttpServer::Response, load);
+        m_server->response = load;
+        ChatClient client;
+        client.loadModel(m_server->address(), "qwen2.5:7b");
+        QTRY_COMPARE(m_server->requests.size(), 1);
+        m_server->response = FakeHttpServer::reply("200 OK", replyWithContent("Done."));
+        QCOMPARE(rewrite(client, m_server->address()), QStringLiteral("Done."));
+        QCOMPARE(m_log, QStringList{completed});
+        QCOMPARE(m_server->requests.size(), 2);
+        QCOMPARE(m_server->requests[0].requestLine, QByteArray("POST /api/chat HTTP/1.1"));
+        QCOMPARE(QJsonDocument::fromJson(m_server->requests[0].body).object(),
+                 (QJsonObject{{"model", "qwen2.5:7b"}, {"messages", QJsonArray()}, {"keep_alive", "5m"}}));
+        QCOMPARE(QJsonDocument::fromJson(m_server->requests[1].body)["messages"].toArray().size(), 2);
     }
 
     void readsNoFileThroughTheAddress() {
@@ -142,8 +174,9 @@ private slots:
         QVERIFY(reply.open(QIODevice::WriteOnly) && reply.write(replyWithContent("read from a file")) > 0);
         reply.close();
         ChatClient client;
-        QCOMPARE(rewrite(client, QUrl::fromLocalFile(directory.path()).toString()),
-                 QStringLiteral("nothing"));
+        const QString address = QUrl::fromLocalFile(directory.path()).toString();
+        QCOMPARE(rewrite(client, address),
+                 "The chat server address " + address + " is not an http or https address");
         QCOMPARE(m_log, QStringList());
     }
 };

@@ -10,6 +10,9 @@
 
 using namespace std::chrono_literals;
 
+// As the chat client says it.
+const QString chatFailure = QStringLiteral("The chat server at http://127.0.0.1:11434 did not answer");
+
 struct SomeOverlay : OverlayWindow {
     OverlayState currentState() const override { return OverlayState::recording; }
 };
@@ -186,6 +189,10 @@ private slots:
         // A failed recording is logged and ends the dictation; its file is left alone.
         reportFinished(QStringLiteral("The device was unplugged."));
         QCOMPARE(m_d->app.log, QStringList{QStringLiteral("Recording error: The device was unplugged.")});
+        QCOMPARE(
+            m_d->desktop.journal,
+            QStringList{
+                "notify The recording failed: The device was unplugged. Check Settings \u2192 Microphone."});
         QCOMPARE(m_d->state.recordingState(), RecordingState::idle);
         QVERIFY(QFile::exists(recordingFile()) && m_d->transcriber.urls.isEmpty());
 
@@ -249,6 +256,9 @@ private slots:
         m_d->controller->stopDictation();
         QCOMPARE(m_d->state.recordingState(), RecordingState::idle);
         QCOMPARE(m_d->recorder.stops, 0);
+        QCOMPARE(m_d->desktop.journal,
+                 QStringList{"notify No microphone found. Check Settings \u2192 Microphone."});
+        QVERIFY(m_d->rewriter.loads.isEmpty());
     }
 
     void transcriptOutcome_data() {
@@ -256,38 +266,60 @@ private slots:
         QTest::addColumn<QVariant>("transcript"); // null: the stage answers with nothing
         QTest::addColumn<QVariant>("reply");
         QTest::addColumn<QStringList>("delivered");
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<QString>("kept"); // the kept text and the failure, if any, of the dictation
         const QString spoken = QStringLiteral("  **so** it goes ");
+        const QString failed = chatFailure;
         QTest::newRow("literal: transcript untouched")
-            << true << QVariant(spoken) << QVariant() << QStringList{spoken};
+            << true << QVariant(spoken) << QVariant() << QStringList{spoken} << QString() << spoken;
         QTest::newRow("rewritten reply")
-            << false << QVariant(spoken) << QVariant("So.") << QStringList{"So."};
+            << false << QVariant(spoken) << QVariant("So.") << QStringList{"So."} << QString() << "So.";
         QTest::newRow("empty reply still delivered")
-            << false << QVariant(spoken) << QVariant("") << QStringList{""};
-        QTest::newRow("chat failure") << false << QVariant(spoken) << QVariant() << QStringList();
-        QTest::newRow("empty transcript") << false << QVariant("") << QVariant() << QStringList();
-        QTest::newRow("no transcript") << false << QVariant() << QVariant() << QStringList();
+            << false << QVariant(spoken) << QVariant("") << QStringList{""} << QString() << "";
+        QTest::newRow("chat failure: transcript kept")
+            << false << QVariant(spoken) << QVariant() << QStringList()
+            << failed + "; the transcript is in Recent." << spoken + ' ' + failed + '.';
+        QTest::newRow("empty transcript")
+            << false << QVariant("") << QVariant() << QStringList() << "No speech was heard." << QString();
+        QTest::newRow("no transcript")
+            << false << QVariant() << QVariant() << QStringList()
+            << "Speech recognition failed: no model. Try the dictation again." << QString();
     }
 
+    // Every ending: what is delivered, logged, kept in the history and said in one notification.
     void transcriptOutcome() {
         QFETCH(bool, literal);
         QFETCH(QVariant, transcript);
         QFETCH(QVariant, reply);
         QFETCH(QStringList, delivered);
+        QFETCH(QString, notice);
+        QFETCH(QString, kept);
         const auto answer = [](const QVariant& value) {
             return value.isNull() ? std::nullopt : std::optional(value.toString());
         };
         m_d->state.setSelectedMode(literal ? DictationMode::literal : DictationMode::smart);
         startRecording();
+        QCOMPARE(m_d->rewriter.loads,
+                 literal ? QStringList()
+                         : QStringList{AppState::defaultOllamaHost + u' ' + AppState::defaultModelName});
         m_d->controller->stopDictation();
         reportFinished();
-        m_d->transcriber.answer(answer(transcript));
+        m_d->transcriber.answer(answer(transcript),
+                                transcript.isNull() ? "Speech recognition failed: no model" : "");
         const bool rewrites = !literal && !transcript.toString().isEmpty();
         QCOMPARE(m_d->rewriter.requests.size(), size_t(rewrites));
         if (rewrites) {
             QCOMPARE(m_d->rewriter.requests[0].transcript, transcript.toString());
-            m_d->rewriter.answer(answer(reply));
+            m_d->rewriter.answer(answer(reply), reply.isNull() ? chatFailure : QString());
         }
         QCOMPARE(m_d->deliverer.delivered, delivered);
+        QCOMPARE(m_d->desktop.journal, notice.isEmpty() ? QStringList() : QStringList{"notify " + notice});
+        const QList<DictationRecord> records = m_d->history.records();
+        QCOMPARE(records.size(), qsizetype(!transcript.toString().isEmpty()));
+        if (!records.isEmpty()) {
+            QCOMPARE(records[0].transcript, transcript.toString());
+            QCOMPARE(records[0].finalText.value_or(records[0].transcript + ' ') + records[0].failure, kept);
+        }
         QCOMPARE(m_d->app.log,
                  transcript.toString().isEmpty()
                      ? QStringList()
@@ -296,6 +328,19 @@ private slots:
         QCOMPARE(m_d->state.recordingState(), RecordingState::processing);
         QTRY_COMPARE(m_d->state.recordingState(), RecordingState::idle);
         QVERIFY(!QFile::exists(recordingFile()));
+    }
+
+    void historyTurnedOffKeepsNothingAndSaysSo() {
+        m_d->state.setHistoryEnabled(false);
+        QCOMPARE(m_d->app.settings.value("historyEnabled").toString(), QStringLiteral("false"));
+        startRecording();
+        m_d->controller->stopDictation();
+        reportFinished();
+        m_d->transcriber.answer(QStringLiteral("text"));
+        m_d->rewriter.answer(std::nullopt, "The chat server at http://127.0.0.1:9 did not answer");
+        QCOMPARE(m_d->desktop.journal, QStringList{"notify The chat server at http://127.0.0.1:9 did not "
+                                                   "answer. Check Settings \u2192 Ollama."});
+        QVERIFY(m_d->history.records().isEmpty());
     }
 
     void inputsAreTakenWhenTheFileIsFinished() {

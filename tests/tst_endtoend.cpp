@@ -141,9 +141,11 @@ private slots:
         dictate();
         QTRY_VERIFY2_WITH_TIMEOUT(m_target.text() == cleanedReply, qPrintable(m_log.join(u'\n')), patience);
         QCOMPARE(QApplication::clipboard()->text(), cleanedReply);
-        QCOMPARE(m_server->requests.size(), 1);
+        // The model was asked for as the recording started, before the rewrite.
+        QCOMPARE(m_server->requests.size(), 2);
+        QCOMPARE(QJsonDocument::fromJson(m_server->requests[0].body)["messages"].toArray().size(), 0);
         const QJsonArray messages =
-            QJsonDocument::fromJson(m_server->requests.first().body).object().value("messages").toArray();
+            QJsonDocument::fromJson(m_server->requests[1].body).object().value("messages").toArray();
         QCOMPARE(messages[0]["content"].toString(),
                  composeSystemPrompt(DictationMode::smart, true, "verily"));
         QCOMPARE(transcribed + messages[1]["content"].toString(), m_log.value(logIndex(transcribed)));
@@ -168,8 +170,18 @@ private slots:
         QCOMPARE(m_target.text(), QString());
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QCOMPARE(logIndex(dispatching), -1);
+        // The transcript of the failed rewrite waits in the history.
+        QFile history(m_dir.filePath(QStringLiteral("data/Murmuro/history.jsonl")));
+        QVERIFY(history.open(QIODevice::ReadOnly));
+        const QList<QByteArray> kept = history.readAll().trimmed().split('\n');
+        QCOMPARE(kept.size(), 2);
+        QVERIFY(
+            kept[1].contains("\"failure\":\"The chat server at http://127.0.0.1:11434 did not answer.\""));
         QCOMPARE(QProcess::execute("xdotool", {"key", "super+shift+r"}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_log.count(started), 2, patience);
+        // The command line reaches the instance under X11 too; starting while recording changes nothing.
+        QCOMPARE(QProcess::execute(QStringLiteral(MURMURO_BINARY), {"--start"}), 0);
+        QCOMPARE(m_log.count(started), 2);
         quit();
     }
 

@@ -42,7 +42,7 @@ struct Stages {
     SpeechTranscriber transcriber{app.state, speech};
     QStringList outcomes; // each answer of the transcriber, "nothing" for none
     FakeDeliveryServices services;
-    PasteDeliverer deliverer{app.state, {services, services, services, services}};
+    PasteDeliverer deliverer{app.state, {services, services, services, services, services}};
 };
 
 } // namespace
@@ -56,8 +56,8 @@ class TestStages : public QObject {
 
     void transcribe(const QString& locale) {
         m_s->app.state.setTranscriptionLocale(locale);
-        m_s->transcriber.transcribeAudio(recordingFile, [this](const std::optional<QString>& text) {
-            m_s->outcomes << text.value_or(QStringLiteral("nothing"));
+        m_s->transcriber.transcribeAudio(recordingFile, [this](const TextResult& result) {
+            m_s->outcomes << result.text.value_or(QStringLiteral("nothing"));
         });
     }
 
@@ -209,9 +209,10 @@ private slots:
             << true << "?" << true << QStringList{"log [AppState] Activating app...", "activate"} << paste;
         QTest::newRow("no previous application") << true << "" << true << QStringList() << paste;
         QTest::newRow("previous application gone") << true << "gone" << true << QStringList() << paste;
-        QTest::newRow("not trusted: prompt, no keystroke")
+        QTest::newRow("not trusted: prompt, no keystroke, a notice")
             << true << "" << false << QStringList()
-            << QStringList{"check trust", "log [AppState] Accessibility not trusted. Prompting user..."};
+            << QStringList{"check trust", "log [AppState] Accessibility not trusted. Prompting user...",
+                           "notify The text is on the clipboard; paste it with Ctrl+V."};
     }
 
     void delivers() {

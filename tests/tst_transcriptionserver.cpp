@@ -146,7 +146,7 @@ private slots:
         SpeechTranscriber transcriber(app.state, *speech);
         std::optional<QString> transcript;
         transcriber.transcribeAudio(QUrl::fromLocalFile(m_speech).toString(),
-                                    [&](const auto& text) { transcript = text; });
+                                    [&](const TextResult& result) { transcript = result.text; });
         QTRY_COMPARE_WITH_TIMEOUT(transcript, QStringLiteral("Send the report."), 60000);
 
         QCOMPARE(m_server->requests.size(), 1);

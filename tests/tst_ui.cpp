@@ -29,6 +29,7 @@ class TestUi : public QObject {
     FakeAudioCapture m_audio;
     std::unique_ptr<SpeechEngineSelection> m_speech;
     std::unique_ptr<ModelDownloader> m_downloader;
+    std::unique_ptr<DictationHistory> m_history;
     std::unique_ptr<SettingsWindow> m_window;
 
     template <class Widget>
@@ -55,7 +56,9 @@ private slots:
         qputenv("XDG_DATA_HOME", m_app->directory.path().toUtf8());
         m_speech = std::make_unique<SpeechEngineSelection>(m_app->state, QString(), QString());
         m_downloader = std::make_unique<ModelDownloader>(whisperModelsDirectory(), QString());
-        m_window = std::make_unique<SettingsWindow>(m_app->state, m_audio, *m_speech, *m_downloader);
+        m_history =
+            std::make_unique<DictationHistory>(m_app->directory.filePath(QStringLiteral("history.jsonl")));
+        m_window = std::make_unique<SettingsWindow>(m_app->state, m_audio, *m_speech, *m_downloader, *m_history);
         m_window->present();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -69,6 +72,20 @@ private slots:
         QVERIFY(!bannedWords->isEnabled());
         m_app->state.setIsBannedWordsEnabled(true);
         QVERIFY(bannedWords->isEnabled());
+
+        // The desktop's word on the shortcut shows under the hotkey only where there is one (Wayland).
+        auto* note = child<QLabel>("hotkeyNote");
+        QVERIFY(!note->isVisible());
+        m_app->state.setHotkeyNote(QStringLiteral("The desktop binds the shortcut to Super+R."));
+        QVERIFY(note->isVisible() && note->text() == m_app->state.hotkeyNote());
+    }
+
+    void historyIsTurnedOffAndCleared() {
+        m_history->add({QDateTime::currentDateTime(), DictationMode::smart, "said", QString("written"), {}});
+        child<QCheckBox>("historyEnabled")->click();
+        QCOMPARE(stored("historyEnabled"), QStringLiteral("false"));
+        child<QPushButton>("clearHistory")->click();
+        QVERIFY(m_history->records().isEmpty());
     }
 
     void microphonePickerStoresTheDeviceIdAndFollowsTheDevices() {
@@ -184,7 +201,7 @@ private slots:
     void trayMenuActsOnTheStateAndRedraws() {
         FakeDictation d;
         QStringList opened;
-        TrayMenu tray(d.state, *d.controller,
+        TrayMenu tray(d.state, *d.controller, TrayMenu::Recent{d.history, d.desktop},
                       TrayMenu::WindowActions{[&] { opened << "settings"; }, [&] { opened << "about"; },
                                               [&] { opened << "quit"; }});
         const auto item = [&tray](const QString& prefix) {
@@ -218,6 +235,27 @@ private slots:
             item(window)->trigger();
         }
         QCOMPARE(opened, (QStringList{"settings", "about", "quit"}));
+
+        // Recent: the last ten dictations, one line each; choosing one copies its final text, else its
+        // transcript.
+        const QString tail = QStringLiteral("Rewritten & then a long tail that goes on and on past the end");
+        for (int minute = 1; minute <= 12; ++minute) {
+            const bool rewritten = minute != 12;
+            d.history.add({QDateTime(QDate(2026, 3, 1), QTime(9, minute)), DictationMode::smart, "said",
+                           rewritten ? std::optional(tail) : std::nullopt, rewritten ? "" : "no answer."});
+        }
+        QMenu* recent = item("Recent")->menu();
+        emit recent->aboutToShow();
+        QCOMPARE(recent->actions().size(), TrayMenu::recentEntries);
+        QCOMPARE(recent->actions()[0]->text(), QStringLiteral("09:12  \u26A0 said"));
+        const QString shortened = recent->actions()[1]->text();
+        QVERIFY(shortened.startsWith("09:11  Rewritten && then") && shortened.endsWith(u'\u2026'));
+        recent->actions()[0]->trigger();
+        recent->actions()[1]->trigger();
+        QCOMPARE(d.desktop.journal, (QStringList{"clear clipboard", "set clipboard said", "clear clipboard",
+                                                 "set clipboard " + tail}));
+        d.state.setHistoryEnabled(false);
+        QVERIFY(!item("Recent")->isVisible());
     }
 
     // Nobody shows or hides the overlay: it follows the dictation's state from the moment AppState makes it.
@@ -252,6 +290,28 @@ private slots:
         QVERIFY(!overlay->isTicking() && !overlay->window().isVisible());
         QTest::qWait(300);
         QVERIFY(!overlay->window().isVisible());
+    }
+
+    // Where the desktop floats the overlay itself (Wayland), the frames go to it and the window stays hidden.
+    void onADesktopSurfaceTheFramesGoThere() {
+        FakeOverlaySurface surface;
+        OverlayWindowController* overlay = nullptr;
+        TestAppState app([&](AppState& state) {
+            auto made = std::make_unique<OverlayWindowController>(state, nullptr, &surface);
+            overlay = made.get();
+            return made;
+        });
+        app.state.setRecordingState(RecordingState::recording);
+        QTRY_VERIFY_WITH_TIMEOUT(surface.frames >= 2, patience);
+        QCOMPARE(surface.lastFrame.size(), QSize(140, 60));
+        QCOMPARE(surface.lastFrame.pixelColor(0, 0).alpha(), 0);
+        QVERIFY(surface.lastFrame.pixelColor(70, 30).alpha() > 0);
+        QVERIFY(!overlay->window().isVisible());
+        app.state.setRecordingState(RecordingState::idle);
+        QCOMPARE(surface.hides, 1);
+        const int frames = surface.frames;
+        QTest::qWait(300);
+        QCOMPARE(surface.frames, frames);
     }
 };
 

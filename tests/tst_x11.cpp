@@ -1,5 +1,7 @@
 #include "core/Startup.h"
+#include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeechRecognition.h"
+#include "fakes/TerminalLikeEdit.h"
 #include "fakes/TestAppState.h"
 #include "hotkey/GlobalHotkey.h"
 #include "hotkey/QtKeyCodes.h"
@@ -79,20 +81,6 @@ struct KeyPressCounter : QAbstractNativeEventFilter {
     int presses = 0;
 };
 
-/// A terminal emulator's input as far as pasting goes: Ctrl+Shift+V pastes, Ctrl+V reaches the shell.
-class TerminalLikeEdit : public QLineEdit {
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_V && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
-            insert(QGuiApplication::clipboard()->text());
-        } else if (event->key() == Qt::Key_V && event->modifiers() == Qt::ControlModifier) {
-            insert(QStringLiteral("^V"));
-        } else {
-            QLineEdit::keyPressEvent(event);
-        }
-    }
-};
-
 } // namespace
 
 // The hotkey and the delivery on the test desktop's X display: key grabs pressed through XTest, text pasted
@@ -110,6 +98,7 @@ class TestX11 : public QObject {
     CanberraSystemSound m_sound;
     std::unique_ptr<PasteDeliverer> m_deliverer;
     FakeSpeechRecognition m_speech;
+    FakeDeliveryServices m_notices; // for its notifications
 
     /// Events come in order: once the last action has come, every earlier one has been seen.
     void expectActions(const QStringList& expected) {
@@ -147,12 +136,13 @@ private slots:
         m_service = X11HotkeyService::create();
         QVERIFY(m_service);
         m_actions.clear();
+        m_notices.journal.clear();
         const auto note = [this](const char* action) { return [this, action] { m_actions << action; }; };
-        m_hotkey = std::make_unique<GlobalHotkey>(
-            m_app->state, *m_service, GlobalHotkey::Actions{note("toggle"), note("hold"), note("release")});
+        m_hotkey = std::make_unique<GlobalHotkey>(m_app->state, *m_service, m_notices,
+                                                  GlobalHotkey::Actions{note("toggle"), note("hold"), note("release")});
         m_deliverer = std::make_unique<PasteDeliverer>(
             m_app->state, PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust,
-                                                   *m_x11->keyboardEvents});
+                                                   *m_x11->keyboardEvents, m_notices});
         startUp(m_app->state, *m_hotkey, m_speech, *m_deliverer);
         QTRY_COMPARE(m_app->log.size(), 1); // the speech authorisation, which is not this test's
         m_app->log.clear();
@@ -235,7 +225,12 @@ private slots:
         QVERIFY(m_rival.grab(XK_k, controlAlt));
         m_app->state.setHotkeyKeyCode(VirtualKey::k);
         m_app->state.setHotkeyModifiers(ModifierFlag::control | ModifierFlag::option);
+        m_app->state.setHotkeyString(QStringLiteral("\u2303\u2325K")); // last, as the recorder does
         QVERIFY(!m_app->state.eventHotKeyRef);
+        const QStringList notice{QStringLiteral(
+            "notify The shortcut \u2303\u2325K could not be taken; another program may hold it. "
+            "Choose another in Settings \u2192 Shortcuts.")};
+        QTRY_COMPARE(m_notices.journal, notice);
         // The variants that were granted before the refusal were given back.
         QVERIFY(m_rival.grab(XK_k, controlAlt | XCB_MOD_MASK_LOCK));
         m_rival.ungrab(XK_k, controlAlt | XCB_MOD_MASK_LOCK);
@@ -251,6 +246,7 @@ private slots:
         m_rival.ungrab(XK_k, superShift);
         QVERIFY(xdotool({"key", "ctrl+alt+k"}));
         expectToggles(1);
+        QCOMPARE(m_notices.journal, notice);
     }
 
     void pastesIntoTheWindowInFrontWhenRecordingStopped_data() {

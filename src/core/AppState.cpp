@@ -19,6 +19,7 @@ const QString whisperModelKey = QStringLiteral("whisperModel");
 const QString whisperKeepLoadedMinutesKey = QStringLiteral("whisperKeepLoadedMinutes");
 const QString hotkeyModeKey = QStringLiteral("hotkeyMode");
 const QString holdValue = QStringLiteral("hold");
+const QString historyEnabledKey = QStringLiteral("historyEnabled");
 
 /// A stored string, or the fallback when nothing is stored or it does not read as text.
 QString storedString(const QSettings& settings, const QString& key, const QString& fallback) {
@@ -75,7 +76,8 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
                                        maxWhisperKeepLoadedMinutes))
               : defaultWhisperKeepLoadedMinutes)
     , m_hotkeyMode(storedString(settings, hotkeyModeKey, QString()) == holdValue ? HotkeyMode::hold
-                                                                                 : HotkeyMode::toggle) {
+                                                                                 : HotkeyMode::toggle)
+    , m_historyEnabled(settings.value(historyEnabledKey, true).toBool()) {
     connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
         if (state != RecordingState::idle) {
             overlay();
@@ -171,6 +173,12 @@ void AppState::setBannedWords(const QString& words) {
     emit bannedWordsChanged(words);
 }
 
+void AppState::setHistoryEnabled(bool enabled) {
+    m_historyEnabled = enabled;
+    m_settings.setValue(historyEnabledKey, enabled);
+    emit historyEnabledChanged(enabled);
+}
+
 void AppState::setVolumeLevel(float level) {
     m_volumeLevel = level;
     emit volumeLevelChanged(level);
@@ -180,6 +188,11 @@ void AppState::setHotkeyMode(HotkeyMode mode) {
     m_hotkeyMode = mode;
     m_settings.setValue(hotkeyModeKey, mode == HotkeyMode::hold ? holdValue : QStringLiteral("toggle"));
     emit hotkeyModeChanged(mode);
+}
+
+void AppState::setHotkeyNote(const QString& note) {
+    m_hotkeyNote = note;
+    emit hotkeyNoteChanged(note);
 }
 
 OverlayWindow& AppState::overlay() {

@@ -20,7 +20,7 @@ class QSettings;
 /// interface and the session controller read.
 ///
 /// Seven settings persist under keys equal to their names, and so do the three of speech recognition
-/// (speechEngine, whisperModel, whisperKeepLoadedMinutes). Every assignment writes them, also of an equal
+/// (speechEngine, whisperModel, whisperKeepLoadedMinutes), hotkeyMode and historyEnabled. Every assignment writes them, also of an equal
 /// value, and announces the change, also of an equal value.
 class AppState : public QObject {
     Q_OBJECT
@@ -49,6 +49,8 @@ class AppState : public QObject {
     Q_PROPERTY(int whisperKeepLoadedMinutes READ whisperKeepLoadedMinutes WRITE setWhisperKeepLoadedMinutes
                    NOTIFY whisperKeepLoadedMinutesChanged)
     Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
+    Q_PROPERTY(bool historyEnabled READ historyEnabled WRITE setHistoryEnabled NOTIFY historyEnabledChanged)
+    Q_PROPERTY(QString hotkeyNote READ hotkeyNote WRITE setHotkeyNote NOTIFY hotkeyNoteChanged)
 
 public:
     using Mode = DictationMode;
@@ -122,6 +124,14 @@ public:
     /// Stored under "hotkeyMode" as "toggle" or "hold"; anything else reads as toggle.
     HotkeyMode hotkeyMode() const { return m_hotkeyMode; }
     void setHotkeyMode(HotkeyMode mode);
+    /// Whether finished dictations are kept in the history.
+    bool historyEnabled() const { return m_historyEnabled; }
+    void setHistoryEnabled(bool enabled);
+
+    /// What Settings says under the hotkey where the desktop holds the shortcut (Wayland); empty elsewhere.
+    /// Not stored.
+    QString hotkeyNote() const { return m_hotkeyNote; }
+    void setHotkeyNote(const QString& note);
 
     /// Created on first use, which is the first recording at the latest, and kept for the life of the
     /// process. It follows recordingState by itself.
@@ -155,6 +165,8 @@ signals:
     void whisperModelChanged(const QString& model);
     void whisperKeepLoadedMinutesChanged(int minutes);
     void hotkeyModeChanged(HotkeyMode mode);
+    void historyEnabledChanged(bool enabled);
+    void hotkeyNoteChanged(const QString& note);
 
 private:
     QSettings& m_settings;
@@ -179,4 +191,6 @@ private:
     QString m_whisperModel;
     int m_whisperKeepLoadedMinutes = defaultWhisperKeepLoadedMinutes;
     HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
+    bool m_historyEnabled = true;
+    QString m_hotkeyNote;
 };

@@ -6,9 +6,15 @@
 #include <optional>
 
 // The stages of a dictation as the session controller drives them. Each may answer later, always on the main
-// thread; an absent result means the stage failed and has already logged what it logs.
+// thread; an absent text means the stage failed and has already logged what it logs.
 
-using TextResultHandler = std::function<void(const std::optional<QString>& text)>;
+/// What a stage made: the text, or none and why, in a few words for the user.
+struct TextResult {
+    std::optional<QString> text;
+    QString failure;
+};
+
+using TextResultHandler = std::function<void(const TextResult& result)>;
 
 /// Receives the outcome of a recording, on the main thread.
 class RecordingDelegate {
@@ -43,6 +49,9 @@ public:
     virtual ~TranscriptRewriter() = default;
     virtual void rewriteTranscript(const QString& transcript, const QString& systemPrompt,
                                    const QString& host, const QString& model, TextResultHandler done) = 0;
+
+    /// Asks the server to have the model ready for a rewrite that is coming; nothing depends on it.
+    virtual void loadModel(const QString& host, const QString& model) = 0;
 };
 
 /// Puts the final text where the user wants it.

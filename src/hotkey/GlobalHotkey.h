@@ -2,19 +2,26 @@
 
 #include "core/Stages.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
 
 class AppState;
+class DesktopNotifications;
 class HotkeyService;
+struct DesktopShortcut;
 
 /// The registration modifiers for stored hotkey modifiers: Command, Option, Shift and Control are
 /// converted, every other bit (Caps Lock, numeric pad, ...) is left out.
 quint32 carbonModifiers(quint64 hotkeyModifiers);
 
+/// What Settings says about a shortcut that the desktop holds.
+QString desktopShortcutNote(const DesktopShortcut& shortcut);
+
 /// Keeps the one system-wide hotkey registered for the combination in AppState and turns its presses and
-/// releases into dictation actions, except while the shortcut recorder listens.
+/// releases into dictation actions, except while the shortcut recorder listens. A combination the desktop
+/// refuses, most likely because another program holds it, is named in a notification.
 class GlobalHotkey : public HotkeyRegistrar {
 public:
     /// What the hotkey does; each runs later as a task of its own on the main thread.
@@ -26,7 +33,7 @@ public:
         std::function<void()> holdReleased;
     };
 
-    GlobalHotkey(AppState& state, HotkeyService& service, Actions actions);
+    GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications, Actions actions);
 
     void installHotkeyHandler() override;
 
@@ -43,5 +50,7 @@ private:
 
     AppState& m_state;
     HotkeyService& m_service;
+    DesktopNotifications& m_notifications;
     Actions m_actions;
+    bool m_refusalPending = false;
 };

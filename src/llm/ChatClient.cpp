@@ -1,33 +1,18 @@
 #include "llm/ChatClient.h"
 
+#include "llm/ChatEndpoint.h"
 #include "llm/ChatReply.h"
+#include "llm/ModelWarmUp.h"
 #include "log/Log.h"
 #include "net/WebRequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QUrl>
 
 namespace {
 
-// QNetworkAccessManager sends the path with its segments normalised, and Qt 6.4 folds a leading "//" into
-// "/" there. A host text with a trailing slash must still reach the server as "//api/chat", so such a path
-// gets the one slash the folding takes; a Qt that no longer folds gets the path unchanged.
-QUrl withLeadingSlashesKept(const QUrl& url) {
-    const QString path = url.path(QUrl::FullyEncoded);
-    if (!path.startsWith(QLatin1String("//"))) {
-        return url;
-    }
-    QUrl padded = url;
-    padded.setPath(u'/' + path, QUrl::StrictMode);
-    return padded.adjusted(QUrl::NormalizePathSegments).path(QUrl::FullyEncoded) == path ? padded : url;
-}
-
-QNetworkRequest chatRequest(const QUrl& url, std::chrono::milliseconds transferTimeout) {
-    QNetworkRequest request = isolatedWebRequest(withLeadingSlashesKept(url), transferTimeout);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    return request;
+TextResult failure(const QString& sentence, const QString& host) {
+    return {std::nullopt, sentence.arg(host)};
 }
 
 } // namespace
@@ -46,37 +31,44 @@ QNetworkAccessManager& ChatClient::network() {
     return *m_network;
 }
 
+void ChatClient::loadModel(const QString& host, const QString& model) {
+    requestModelLoad(network(), host, model);
+}
+
 void ChatClient::rewriteTranscript(const QString& transcript, const QString& systemPrompt,
                                    const QString& host, const QString& model, TextResultHandler done) {
-    const QUrl url(host + QStringLiteral("/api/chat"), QUrl::StrictMode);
-    if (!isWebServerUrl(url)) {
+    const std::optional<QUrl> endpoint = chatEndpoint(host);
+    if (!endpoint) {
         // Silent on the standard output, like a reply of the wrong shape; the cause is in the debug output.
         qCDebug(lcChat).noquote() << QStringLiteral("Not an http(s) address with a host: ") + host;
-        done(std::nullopt);
+        done(failure(QStringLiteral("The chat server address %1 is not an http or https address"), host));
         return;
     }
 
-    QNetworkReply* reply =
-        network().post(chatRequest(url, m_transferTimeout), chatRequestBody(model, systemPrompt, transcript));
+    QNetworkReply* reply = network().post(chatEndpointRequest(*endpoint, m_transferTimeout),
+                                          chatRequestBody(model, systemPrompt, transcript));
 
     // The finished handler below has the reply as its context, so an abandoned exchange is reported once.
-    abandonOversizedReply(*reply, [done] {
+    const QString unusable = QStringLiteral("The chat server at %1 gave no usable answer");
+    abandonOversizedReply(*reply, [done, host, unusable] {
         qCWarning(lcChat).noquote() << QStringLiteral("The chat server's reply exceeds 16 MiB");
-        done(std::nullopt);
+        done(failure(unusable, host));
     });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done, host, unusable] {
         if (webExchangeFailed(*reply)) {
             // Nothing else cancels a reply that is still connected, and "Operation canceled" would hide why.
             qCWarning(lcChat).noquote() << (reply->error() == QNetworkReply::OperationCanceledError
                                                 ? QStringLiteral("The request timed out.")
                                                 : reply->errorString());
-            done(std::nullopt);
+            done(failure(QStringLiteral("The chat server at %1 did not answer"), host));
             return;
         }
         const std::optional<QString> text = chatReplyText(reply->readAll());
-        if (text) {
-            qCInfo(lcChat).noquote() << QStringLiteral("[AppState] Ollama processing complete.");
+        if (!text) {
+            done(failure(unusable, host));
+            return;
         }
-        done(text);
+        qCInfo(lcChat).noquote() << QStringLiteral("[AppState] Ollama processing complete.");
+        done({text, {}});
     });
 }

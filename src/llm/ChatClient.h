@@ -21,8 +21,12 @@ public:
     ~ChatClient() override;
 
     /// Only an http or https address with a host is contacted; any other ends with no result and no log.
+    /// A failure is one sentence about the server at host, without a full stop.
     void rewriteTranscript(const QString& transcript, const QString& systemPrompt, const QString& host,
                            const QString& model, TextResultHandler done) override;
+
+    /// Asks the server to load the model, through the same network manager as the rewrite.
+    void loadModel(const QString& host, const QString& model) override;
 
 private:
     QNetworkAccessManager& network();

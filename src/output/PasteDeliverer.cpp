@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "log/Log.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
@@ -44,7 +45,12 @@ void PasteDeliverer::deliverText(const QString& text) {
 }
 
 void PasteDeliverer::pasteIntoFrontmost() {
-    if (!m_state || !checkAccessibilityPermission()) {
+    if (!m_state) {
+        return;
+    }
+    if (!checkAccessibilityPermission()) {
+        m_services.notifications.notify(
+            QStringLiteral("The text is on the clipboard; paste it with Ctrl+V."));
         return;
     }
     qCInfo(lcOutput).noquote() << QStringLiteral("[AppState] Dispatching Cmd+V...");

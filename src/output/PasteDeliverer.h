@@ -7,12 +7,14 @@
 
 class AccessibilityTrust;
 class AppState;
+class DesktopNotifications;
 class KeyboardEvents;
 class Pasteboard;
 class SystemSound;
 
 /// Delivers a dictation's text: the clipboard and a confirmation sound at once; with auto-paste, the
-/// previous application brought back and the paste keystroke typed into it 0.3 s later.
+/// previous application brought back and the paste keystroke typed into it 0.3 s later. A keystroke that
+/// cannot be sent is replaced by a notification that the text waits on the clipboard.
 class PasteDeliverer : public QObject, public TextDeliverer {
     Q_OBJECT
 
@@ -22,6 +24,7 @@ public:
         SystemSound& sound;
         AccessibilityTrust& accessibility;
         KeyboardEvents& keyboard;
+        DesktopNotifications& notifications;
     };
 
     PasteDeliverer(AppState& state, Services services);

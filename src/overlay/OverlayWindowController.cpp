@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "overlay/OverlayView.h"
+#include "platform/OverlaySurface.h"
 
 #include <QCursor>
 #include <QRegion>
@@ -14,9 +15,11 @@ constexpr int tickMilliseconds = 100;
 
 } // namespace
 
-OverlayWindowController::OverlayWindowController(AppState& state, PointerPosition pointerPosition)
+OverlayWindowController::OverlayWindowController(AppState& state, PointerPosition pointerPosition,
+                                                 OverlaySurface* surface)
     : m_appState(&state)
     , m_pointerPosition(pointerPosition ? std::move(pointerPosition) : [] { return QCursor::pos(); })
+    , m_surface(surface)
     // Bypassing the window manager keeps the window free of a frame that would catch clicks, off the task
     // bar and on every desktop; input transparency lets clicks through to the window below.
     , m_window(std::make_unique<QWidget>(nullptr,
@@ -66,14 +69,26 @@ void OverlayWindowController::hide() {
     m_currentState = OverlayState::hidden;
     m_timer.stop();
     m_window->hide();
+    if (m_surface) {
+        m_surface->hide();
+    }
     m_view->setContent(OverlayState::hidden, 0, 0.0f);
 }
 
 void OverlayWindowController::refresh() {
-    m_window->move(m_pointerPosition() + offsetFromPointer);
+    if (!m_surface) {
+        m_window->move(m_pointerPosition() + offsetFromPointer);
+    }
     ++m_tick;
     const float level = m_appState ? m_appState->volumeLevel() : 0.0f;
     m_view->setContent(m_currentState, m_tick, level);
+    if (m_surface && m_currentState != OverlayState::hidden) {
+        QImage frame(windowSize, QImage::Format_ARGB32_Premultiplied);
+        frame.fill(Qt::transparent);
+        m_view->render(&frame, QPoint(), QRegion(), QWidget::DrawChildren);
+        m_surface->show(frame);
+        return;
+    }
     // The window first appears here, already in place and drawn, rather than when shown: an empty window
     // would flash black where nothing composites it.
     if (m_currentState == OverlayState::hidden) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AppState;
+class OverlaySurface;
 class OverlayView;
 
 /// The floating pill beside the pointer while a dictation records or processes, following the state's
@@ -24,7 +25,10 @@ public:
     using PointerPosition = std::function<QPoint()>;
 
     /// The state is held weakly: the controller belongs to it. The pointer position defaults to the cursor's.
-    explicit OverlayWindowController(AppState& state, PointerPosition pointerPosition = {});
+    /// With a surface (Wayland), the frames go to it, which floats them at a place of the desktop's choosing,
+    /// and the window is never shown.
+    explicit OverlayWindowController(AppState& state, PointerPosition pointerPosition = {},
+                                     OverlaySurface* surface = nullptr);
     ~OverlayWindowController() override;
 
     OverlayState currentState() const override { return m_currentState; }
@@ -41,6 +45,7 @@ private:
 
     QPointer<AppState> m_appState;
     PointerPosition m_pointerPosition;
+    OverlaySurface* m_surface;
     std::unique_ptr<QWidget> m_window;
     OverlayView* m_view;
     QTimer m_timer;

@@ -44,6 +44,10 @@ public:
 
     virtual ~AudioCapture() = default;
 
+    /// Readies in the background, without opening any device, what would make the first recording of the
+    /// run start late. Returns at once.
+    virtual void prepare() = 0;
+
     virtual QList<AudioInputDevice> inputDevices() const = 0;
 
     /// Calls the handler on the main thread whenever a device appears or disappears. Watching costs a

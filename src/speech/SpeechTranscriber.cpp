@@ -70,25 +70,28 @@ void SpeechTranscriber::transcribeAudio(const QString& url, TextResultHandler do
     std::unique_ptr<SpeechRecognizer> recognizer =
         m_prepared && m_preparedLocale == locale ? std::move(m_prepared) : recognizerFor(locale);
     m_prepared.reset();
+    const auto fail = [&done](const QString& failure) {
+        qCWarning(lcSpeech).noquote() << failure + u'.';
+        done({std::nullopt, failure});
+    };
     if (!recognizer) {
-        qCWarning(lcSpeech).noquote() << QStringLiteral("No speech recogniser for %1 or en-US.").arg(locale);
-        done(std::nullopt);
+        fail(QStringLiteral("No speech recogniser for %1 or en-US").arg(locale));
         return;
     }
     if (!recognizer->isAvailable()) {
-        qCWarning(lcSpeech).noquote()
-            << QStringLiteral("The speech recogniser for %1 is not available.").arg(locale);
-        done(std::nullopt);
+        fail(QStringLiteral("The speech recogniser for %1 is not available").arg(locale));
         return;
     }
 
     m_running = std::move(recognizer);
     m_running->recognizeFile(url, [this, done](const RecognitionResult& result) {
+        const QString failure =
+            result.text ? QString() : QStringLiteral("Speech recognition failed: ") + result.error;
         if (!result.text) {
-            qCWarning(lcSpeech).noquote() << QStringLiteral("Speech recognition failed: ") + result.error;
+            qCWarning(lcSpeech).noquote() << failure;
         }
         // Let go of the recogniser once this call of its handler has returned.
         QTimer::singleShot(0, this, [finished = std::move(m_running)] {});
-        done(result.text);
+        done({result.text, failure});
     });
 }

@@ -26,8 +26,8 @@ public:
     SpeechTranscriber(AppState& state, SpeechRecognition& speech);
     ~SpeechTranscriber() override;
 
-    /// Answers once, on the main thread: the transcription, possibly empty, or nothing when there is no
-    /// recogniser, it is not available or recognition failed, which is logged with its cause. One
+    /// Answers once, on the main thread: the transcription, possibly empty, or nothing and why when there is
+    /// no recogniser, it is not available or recognition failed, which is logged with its cause. One
     /// transcription at a time.
     void transcribeAudio(const QString& url, TextResultHandler done) override;
 

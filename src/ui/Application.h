@@ -4,6 +4,7 @@
 #include "core/AppState.h"
 #include "core/SessionController.h"
 #include "core/SpeechEngineSelection.h"
+#include "history/DictationHistory.h"
 #include "hotkey/GlobalHotkey.h"
 #include "llm/ChatClient.h"
 #include "output/PasteDeliverer.h"
@@ -12,6 +13,7 @@
 #include "speech/whisper/ModelDownloader.h"
 #include "ui/AboutDialog.h"
 #include "ui/SettingsWindow.h"
+#include "ui/SingleInstance.h"
 #include "ui/TrayMenu.h"
 
 #include <QSettings>
@@ -25,6 +27,9 @@ public:
     Application();
     ~Application();
 
+    /// What the command line of a later start makes this instance do.
+    SingleInstance::Actions instanceActions();
+
 private:
     void showSettings();
     void showAbout();
@@ -32,6 +37,7 @@ private:
     QSettings m_settings;
     PlatformServices m_platform;
     ChatClient m_rewriter;
+    DictationHistory m_history;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<SpeechEngineSelection> m_speech;
     ModelDownloader m_downloader;

@@ -40,7 +40,26 @@ MenuItem recordingItem(RecordingState state, const QString& hotkeyString) {
     return item;
 }
 
+// A menu wider than this would cover much of the screen for one entry.
+constexpr qsizetype recentTitleLength = 48;
+
 } // namespace
+
+QString recentTitle(const DictationRecord& record) {
+    QString text = record.recoverableText().simplified();
+    if (text.size() > recentTitleLength) {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+        finder.setPosition(recentTitleLength);
+        if (!finder.isAtBoundary()) {
+            finder.toPreviousBoundary();
+        }
+        text = text.left(finder.position()) + u'\u2026';
+    }
+    // An ampersand in a menu title would mark a shortcut key.
+    text.replace(u'&', QStringLiteral("&&"));
+    return record.time.toLocalTime().toString(QStringLiteral("HH:mm")) + QStringLiteral("  ") +
+           (record.finalText ? QString() : QStringLiteral("\u26A0 ")) + text;
+}
 
 QString statusLabel(RecordingState recordingState, DictationMode selectedMode) {
     switch (recordingState) {

@@ -2,6 +2,7 @@
 
 #include "core/DictationMode.h"
 #include "core/RecordingState.h"
+#include "history/DictationHistory.h"
 
 #include <QList>
 #include <QString>
@@ -41,3 +42,7 @@ QString statusLabel(RecordingState recordingState, DictationMode selectedMode);
 
 MenuDescription describeMenu(RecordingState recordingState, DictationMode selectedMode, bool autoPaste,
                              const QString& hotkeyString);
+
+/// One line of the Recent menu for a kept dictation: the time, then the text that choosing it copies, cut
+/// short; a transcript that was not rewritten is marked.
+QString recentTitle(const DictationRecord& record);

@@ -1,6 +1,7 @@
 #include "ui/SettingsWindow.h"
 
 #include "core/AppState.h"
+#include "history/DictationHistory.h"
 #include "hotkey/ShortcutRecorderView.h"
 #include "platform/AudioCapture.h"
 #include "speech/WhisperLanguages.h"
@@ -38,10 +39,11 @@ void showText(QLineEdit* edit, const QString& text) {
 } // namespace
 
 SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, SpeechEngineSelection& speech,
-                               ModelDownloader& downloader, QWidget* parent)
+                               ModelDownloader& downloader, DictationHistory& history, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_audioCapture(audioCapture) {
+    , m_audioCapture(audioCapture)
+    , m_history(history) {
     setWindowTitle(QStringLiteral("Murmuro Settings"));
     setMinimumSize(520, 300);
 
@@ -122,6 +124,16 @@ QWidget* SettingsWindow::createShortcutsSection() {
     });
     connect(&m_state, &AppState::hotkeyModeChanged, mode, showMode);
     column->addWidget(mode, 0, Qt::AlignRight);
+
+    auto* note = new QLabel(m_state.hotkeyNote(), box);
+    note->setObjectName(QStringLiteral("hotkeyNote"));
+    note->setWordWrap(true);
+    note->setVisible(!m_state.hotkeyNote().isEmpty());
+    connect(&m_state, &AppState::hotkeyNoteChanged, note, [note](const QString& text) {
+        note->setText(text);
+        note->setVisible(!text.isEmpty());
+    });
+    column->addWidget(note);
     return box;
 }
 
@@ -157,6 +169,20 @@ QWidget* SettingsWindow::createBehaviourSection() {
     connect(autoPaste, &QCheckBox::toggled, &m_state, &AppState::setAutoPaste);
     connect(&m_state, &AppState::autoPasteChanged, autoPaste, &QCheckBox::setChecked);
     layout->addWidget(autoPaste);
+
+    auto* history = new QHBoxLayout;
+    auto* keep = new QCheckBox(QStringLiteral("Keep recent dictations in the menu"), box);
+    keep->setObjectName(QStringLiteral("historyEnabled"));
+    keep->setChecked(m_state.historyEnabled());
+    connect(keep, &QCheckBox::toggled, &m_state, &AppState::setHistoryEnabled);
+    connect(&m_state, &AppState::historyEnabledChanged, keep, &QCheckBox::setChecked);
+    auto* clear = new QPushButton(QStringLiteral("Clear Recent"), box);
+    clear->setObjectName(QStringLiteral("clearHistory"));
+    connect(clear, &QPushButton::clicked, this, [this] { m_history.clear(); });
+    history->addWidget(keep);
+    history->addStretch();
+    history->addWidget(clear);
+    layout->addLayout(history);
     return box;
 }
 

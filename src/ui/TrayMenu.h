@@ -9,10 +9,13 @@
 #include <functional>
 
 class AppState;
+class DictationHistory;
+class Pasteboard;
 class SessionController;
 
 /// The program's presence in the system tray: the status icon and its menu, redrawn from AppState whenever
-/// something the menu shows changes.
+/// something the menu shows changes. Beside the menu's fixed rows, a "Recent" submenu lists the last kept
+/// dictations, read when it opens; choosing one puts its text on the clipboard.
 class TrayMenu : public QObject {
     Q_OBJECT
 
@@ -24,7 +27,15 @@ public:
         std::function<void()> quit;
     };
 
-    TrayMenu(AppState& state, SessionController& controller, WindowActions windows);
+    /// The dictations and the clipboard of the Recent submenu.
+    struct Recent {
+        DictationHistory& history;
+        Pasteboard& pasteboard;
+    };
+
+    static constexpr qsizetype recentEntries = 10;
+
+    TrayMenu(AppState& state, SessionController& controller, Recent recent, WindowActions windows);
 
     QMenu& menu() { return m_menu; }
     QSystemTrayIcon& trayIcon() { return m_trayIcon; }
@@ -32,11 +43,15 @@ public:
 private:
     void redraw();
     void perform(qsizetype index);
+    void fillRecent();
 
     AppState& m_state;
     SessionController& m_controller;
+    Recent m_recent;
     WindowActions m_windows;
     MenuDescription m_description;
     QMenu m_menu;
+    QList<QAction*> m_rows;
+    QMenu m_recentMenu;
     QSystemTrayIcon m_trayIcon;
 };

@@ -3,8 +3,10 @@
 #include "platform/AccessibilityTrust.h"
 #include "platform/AudioCapture.h"
 #include "platform/Clock.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
+#include "platform/OverlaySurface.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
@@ -44,8 +46,12 @@ struct FakeWorkspace : Workspace {
     std::shared_ptr<RunningApplication> frontmost;
 };
 
-/// The clipboard, the sound, the trust check and the keystroke, in one journal.
-struct FakeDeliveryServices : Pasteboard, SystemSound, AccessibilityTrust, KeyboardEvents {
+/// The clipboard, the sound, the trust check, the keystroke and the desktop's notifications, in one journal.
+struct FakeDeliveryServices : Pasteboard,
+                              SystemSound,
+                              AccessibilityTrust,
+                              KeyboardEvents,
+                              DesktopNotifications {
     void clearContents() override { journal << QStringLiteral("clear clipboard"); }
     void setString(const QString& text) override { journal << QStringLiteral("set clipboard ") + text; }
     void play(const QString& name) override { journal << QStringLiteral("play ") + name; }
@@ -54,6 +60,7 @@ struct FakeDeliveryServices : Pasteboard, SystemSound, AccessibilityTrust, Keybo
         return trusted;
     }
     void postPasteKeystroke() override { journal << QStringLiteral("paste keystroke"); }
+    void notify(const QString& message) override { journal << QStringLiteral("notify ") + message; }
     QStringList journal;
     bool trusted = true;
 };
@@ -71,6 +78,7 @@ struct FakeAudioCapture : AudioCapture {
         QStringList& journal;
     };
 
+    void prepare() override {}
     QList<AudioInputDevice> inputDevices() const override {
         ++listReads;
         return devices;
@@ -101,4 +109,16 @@ struct FakeAudioCapture : AudioCapture {
     LevelHandler levels;
     SampleHandler samples;
     std::function<void()> devicesChanged;
+};
+
+/// Keeps the last frame it was shown.
+struct FakeOverlaySurface : OverlaySurface {
+    void show(const QImage& frame) override {
+        lastFrame = frame;
+        ++frames;
+    }
+    void hide() override { ++hides; }
+    QImage lastFrame;
+    int frames = 0;
+    int hides = 0;
 };

@@ -3,6 +3,7 @@
 #include "core/SessionController.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TestAppState.h"
+#include "history/DictationHistory.h"
 
 #include <utility>
 #include <vector>
@@ -30,7 +31,9 @@ struct FakeTranscriber : Transcriber {
         urls << url;
         pending = std::move(done);
     }
-    void answer(const std::optional<QString>& transcript) { std::exchange(pending, nullptr)(transcript); }
+    void answer(const std::optional<QString>& transcript, const QString& failure = {}) {
+        std::exchange(pending, nullptr)({transcript, failure});
+    }
     QStringList urls;
     TextResultHandler pending;
 };
@@ -44,7 +47,11 @@ struct FakeTranscriptRewriter : TranscriptRewriter {
         requests.push_back({transcript, systemPrompt, host, model});
         pending = std::move(done);
     }
-    void answer(const std::optional<QString>& reply) { std::exchange(pending, nullptr)(reply); }
+    void loadModel(const QString& host, const QString& model) override { loads << host + u' ' + model; }
+    void answer(const std::optional<QString>& reply, const QString& failure = {}) {
+        std::exchange(pending, nullptr)({reply, failure});
+    }
+    QStringList loads;
     std::vector<Request> requests;
     TextResultHandler pending;
 };
@@ -71,7 +78,8 @@ struct FakeDictation {
     std::unique_ptr<SessionController> controllerWith(Recorder& recorder, TranscriptRewriter& rewriter) {
         return std::make_unique<SessionController>(
             state, clock, microphone, workspace,
-            SessionController::Stages{recorder, transcriber, rewriter, deliverer});
+            SessionController::Stages{recorder, transcriber, rewriter, deliverer},
+            SessionController::Records{history, desktop});
     }
 
     TestAppState app;
@@ -83,5 +91,7 @@ struct FakeDictation {
     FakeTranscriber transcriber;
     FakeTranscriptRewriter rewriter;
     FakeTextDeliverer deliverer;
+    DictationHistory history{app.directory.filePath(QStringLiteral("history.jsonl"))};
+    FakeDeliveryServices desktop; // for its notifications
     std::unique_ptr<SessionController> controller = controllerWith(recorder, rewriter);
 };

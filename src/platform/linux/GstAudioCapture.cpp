@@ -3,6 +3,11 @@
 #include "log/Log.h"
 #include "platform/linux/GstRecordingSession.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <vector>
 
 namespace {
@@ -67,11 +72,40 @@ std::vector<InputDevice> probeInputDevices(GstDeviceMonitor* monitor, bool runni
     return devices;
 }
 
+/// Whether GStreamer's first start in this process would scan every plugin: its registry cache, where
+/// GStreamer looks for it, is missing (a new user profile, a cleared cache) or older than the plugins.
+bool firstStartScansPlugins() {
+    QString registry = qEnvironmentVariable("GST_REGISTRY_1_0", qEnvironmentVariable("GST_REGISTRY"));
+    if (registry.isEmpty()) {
+        // Named after the processor, which GStreamer knows by its own name.
+        const QDir cache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                         QStringLiteral("/gstreamer-1.0"));
+        const QFileInfoList found =
+            cache.entryInfoList({QStringLiteral("registry.*.bin")}, QDir::Files, QDir::Time);
+        if (found.isEmpty()) {
+            return true;
+        }
+        registry = found.first().filePath();
+    }
+    const QFileInfo cached(registry);
+    return !cached.exists() ||
+           cached.lastModified() < QFileInfo(QStringLiteral(MURMURO_GST_PLUGIN_DIR)).lastModified();
+}
+
 } // namespace
 
 GstAudioCapture::GstAudioCapture() = default;
 
+void GstAudioCapture::prepare() {
+    if (!m_preparation.joinable() && firstStartScansPlugins()) {
+        m_preparation = std::thread([] { gst_init(nullptr, nullptr); });
+    }
+}
+
 GstAudioCapture::~GstAudioCapture() {
+    if (m_preparation.joinable()) {
+        m_preparation.join();
+    }
     if (!m_monitor) {
         return;
     }

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <thread>
+
 /// Microphones as GStreamer's device monitor sees them (class Audio/Source, without the monitors of output
 /// devices), recorded through a GstRecordingSession. With PulseAudio or PipeWire a device's identifier is its
 /// source name. The default input is whatever autoaudiosrc opens.
@@ -15,6 +17,11 @@ public:
     GstAudioCapture();
     ~GstAudioCapture() override;
 
+    /// GStreamer's first start scans every plugin when its registry cache is missing or older than the
+    /// plugins, which takes half a second; that start happens here on a thread of its own. With a current
+    /// cache the first start takes a few milliseconds and is left to the first recording, so that an idle
+    /// program does not carry the registry.
+    void prepare() override;
     QList<AudioInputDevice> inputDevices() const override;
     void setDevicesChangedHandler(std::function<void()> handler) override;
     std::unique_ptr<CaptureSession> startRecording(const QString& deviceId, const QString& url,
@@ -31,6 +38,7 @@ private:
     /// devices does not carry them.
     GstDeviceMonitor* monitor() const;
 
+    std::thread m_preparation;
     mutable GstObjectPtr<GstDeviceMonitor> m_monitor;
     bool m_monitoring = false;
     std::function<void()> m_devicesChanged;

@@ -4,6 +4,8 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -71,6 +73,27 @@ GstFlowReturn deliverSamples(GstAppSink* sink, gpointer handler) {
     return GST_FLOW_OK;
 }
 
+/// What turns the audio into the file, made once the device records: AAC encoder, MP4 muxer, file.
+constexpr std::array<const char*, 3> fileElements{"avenc_aac", "mp4mux", "fdsink"};
+
+// The encoder joins within a fraction of a second; this bounds what the queue holds if it never does.
+constexpr guint64 maxWaitForEncoder = 30 * GST_SECOND;
+
+const char* const fileElementsLoaded = "murmuro-file-elements-loaded";
+
+/// Loads the plugins of the file elements, on a GStreamer worker thread, and says so on the bus.
+void loadFileElements(GstElement* pipeline, gpointer) {
+    for (const char* name : fileElements) {
+        GstObjectPtr<GstElementFactory> factory(gst_element_factory_find(name));
+        if (factory) {
+            GstObjectPtr<GstPluginFeature> loaded(gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory.get())));
+        }
+    }
+    gst_element_post_message(
+        pipeline,
+        gst_message_new_application(GST_OBJECT(pipeline), gst_structure_new_empty(fileElementsLoaded)));
+}
+
 } // namespace
 
 GstRecordingSession::GstRecordingSession(AudioCapture::FinishHandler onFinish,
@@ -108,28 +131,33 @@ std::optional<QString> GstRecordingSession::start(GstElement* source, const QStr
         return QStringLiteral("the input device's element could not be used");
     }
     m_convert = addElement("audioconvert");
+    GstElement* format = addElement("capsfilter");
     GstElement* level = addElement("level");
-    GstElement* encoder = addElement("avenc_aac");
-    GstElement* muxer = addElement("mp4mux");
-    GstElement* sink = addElement("fdsink");
-    if (!m_convert || !level || !encoder || !muxer || !sink) {
-        return QStringLiteral(
-            "a GStreamer element is missing (audioconvert, level, avenc_aac, mp4mux, fdsink)");
+    m_queue = addElement("queue");
+    const bool fileElementsKnown = std::ranges::all_of(fileElements, [](const char* name) {
+        return GstObjectPtr<GstElementFactory>(gst_element_factory_find(name)) != nullptr;
+    });
+    if (!m_convert || !format || !level || !m_queue || !fileElementsKnown) {
+        return QStringLiteral("a GStreamer element is missing (audioconvert, capsfilter, level, queue, "
+                              "avenc_aac, mp4mux, fdsink)");
     }
-    if (!gst_element_link_many(source, m_convert, level, nullptr) || !linkOutputs(level, encoder) ||
-        !gst_element_link_many(encoder, muxer, sink, nullptr)) {
+    if (!gst_element_link_many(source, m_convert, format, level, nullptr) || !linkOutputs(level)) {
         return QStringLiteral("the recording pipeline could not be linked");
     }
+    // The encoder's own input format, so that it takes what waited in the queue as it is.
+    GstCaps* encoderInput = gst_caps_from_string("audio/x-raw,format=F32LE,layout=interleaved");
+    g_object_set(format, "caps", encoderInput, nullptr);
+    gst_caps_unref(encoderInput);
     g_object_set(level, "interval", levelInterval, "post-messages", TRUE, nullptr);
-    g_object_set(sink, "sync", FALSE, nullptr);
+    g_object_set(m_queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", maxWaitForEncoder,
+                 nullptr);
+    holdQueueUntilTheEncoderJoins();
 
     GstObjectPtr<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
     gst_bus_set_sync_handler(bus.get(), &GstRecordingSession::onBusMessage, this, nullptr);
 
     // The device is opened before the old recording is touched, so a start that cannot open it leaves
-    // everything as it was. The sink waits for its file meanwhile: started without one, fdsink would
-    // rewind its default descriptor, our standard output.
-    gst_element_set_locked_state(sink, TRUE);
+    // everything as it was.
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
         return pipelineError(QStringLiteral("the input device could not be opened"));
     }
@@ -139,27 +167,28 @@ std::optional<QString> GstRecordingSession::start(GstElement* source, const QStr
             .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
     m_path = path;
-    g_object_set(sink, "fd", m_fd, nullptr);
-    gst_element_set_locked_state(sink, FALSE);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         QFile::remove(path);
         return pipelineError(QStringLiteral("the recording could not start"));
     }
     m_running = true;
+    // The AAC encoder's plugin and its libraries take a tenth of a second and more to load the first time,
+    // and tens of megabytes to keep, so they are neither loaded ahead nor waited for: the device records
+    // into the queue meanwhile, and the file elements join once a GStreamer worker has loaded them.
+    gst_element_call_async(m_pipeline.get(), &loadFileElements, nullptr, nullptr);
     return std::nullopt;
 }
 
-bool GstRecordingSession::linkOutputs(GstElement* level, GstElement* encoder) {
+bool GstRecordingSession::linkOutputs(GstElement* level) {
     if (!m_onSamples) {
-        return gst_element_link(level, encoder);
+        return gst_element_link(level, m_queue);
     }
     GstElement* tee = addElement("tee");
-    GstElement* fileQueue = addElement("queue");
     GstElement* samplesQueue = addElement("queue");
     GstElement* convert = addElement("audioconvert");
     GstElement* resample = addElement("audioresample");
     GstElement* samples = addElement("appsink");
-    if (!tee || !fileQueue || !samplesQueue || !convert || !resample || !samples) {
+    if (!tee || !samplesQueue || !convert || !resample || !samples) {
         return false;
     }
     GstCaps* caps = gst_caps_from_string("audio/x-raw,format=F32LE,rate=16000,channels=1,layout=interleaved");
@@ -168,8 +197,47 @@ bool GstRecordingSession::linkOutputs(GstElement* level, GstElement* encoder) {
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &deliverSamples;
     gst_app_sink_set_callbacks(GST_APP_SINK(samples), &callbacks, &m_onSamples, nullptr);
-    return gst_element_link_many(level, tee, fileQueue, encoder, nullptr) &&
+    return gst_element_link_many(level, tee, m_queue, nullptr) &&
            gst_element_link_many(tee, samplesQueue, convert, resample, samples, nullptr);
+}
+
+void GstRecordingSession::holdQueueUntilTheEncoderJoins() {
+    GstObjectPtr<GstPad> queueOutput(gst_element_get_static_pad(m_queue, "src"));
+    m_hold = gst_pad_add_probe(
+        queueOutput.get(), GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
+        [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_OK; }, nullptr, nullptr);
+    // Linking the encoder asks upstream to negotiate again, which the fixed format makes needless, and which
+    // pulsesrc takes for its first negotiation when it arrives before that one: it then never starts.
+    GstObjectPtr<GstPad> queueInput(gst_element_get_static_pad(m_queue, "sink"));
+    gst_pad_add_probe(
+        queueInput.get(), GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+        [](GstPad*, GstPadProbeInfo* info, gpointer) {
+            return GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_RECONFIGURE
+                       ? GST_PAD_PROBE_DROP
+                       : GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+}
+
+void GstRecordingSession::attachFileElements() {
+    if (!m_running || m_attached) {
+        return;
+    }
+    m_attached = true;
+    GstElement* encoder = addElement(fileElements[0]);
+    GstElement* muxer = addElement(fileElements[1]);
+    GstElement* sink = addElement(fileElements[2]);
+    if (!encoder || !muxer || !sink || !gst_element_link_many(m_queue, encoder, muxer, sink, nullptr)) {
+        finish(QStringLiteral("The AAC encoder, the MP4 muxer or the file could not join the recording."));
+        return;
+    }
+    // Joining a running pipeline, the sink must not wait for a preroll that a live pipeline never has.
+    g_object_set(sink, "fd", m_fd, "sync", FALSE, "async", FALSE, nullptr);
+    for (GstElement* element : {sink, muxer, encoder}) {
+        gst_element_sync_state_with_parent(element);
+    }
+    GstObjectPtr<GstPad> queueOutput(gst_element_get_static_pad(m_queue, "src"));
+    gst_pad_remove_probe(queueOutput.get(), m_hold);
 }
 
 QString GstRecordingSession::pipelineError(const QString& what) const {
@@ -215,6 +283,12 @@ GstBusSyncReply GstRecordingSession::onBusMessage(GstBus*, GstMessage* message, 
                     }
                 },
                 Qt::QueuedConnection);
+        }
+        break;
+    case GST_MESSAGE_APPLICATION:
+        if (gst_message_has_name(message, fileElementsLoaded)) {
+            QMetaObject::invokeMethod(
+                self, [self] { self->attachFileElements(); }, Qt::QueuedConnection);
         }
         break;
     case GST_MESSAGE_EOS:

@@ -11,9 +11,10 @@
 #include <mutex>
 #include <optional>
 
-/// One recording through one pipeline: source -> audioconvert -> level -> AAC encoder -> MP4 muxer -> file,
-/// and with a sample handler a second branch after the level: resampled to 16 kHz mono float, into the
-/// handler on the branch's own streaming thread.
+/// One recording through one pipeline: source -> audioconvert -> level -> queue -> AAC encoder -> MP4 muxer
+/// -> file. The device records as soon as the start returns; the encoder, muxer and file join a moment later
+/// and take what the queue held for them meanwhile. With a sample handler a tee after the level feeds a second
+/// branch: resampled to 16 kHz mono float, into the handler on the branch's own streaming thread.
 ///
 /// Bus messages are taken on the thread that posts them and handed to the main thread, where the level
 /// handler hears every level reading and the finish handler is called, at most once. Stopping never waits for
@@ -39,9 +40,10 @@ public:
 private:
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer session);
     GstElement* addElement(const char* factory);
-    /// Links the elements after the level: straight to the encoder, or through a tee that also feeds the
-    /// sample handler.
-    bool linkOutputs(GstElement* level, GstElement* encoder);
+    /// Links the level to the queue: straight, or through a tee that also feeds the sample handler.
+    bool linkOutputs(GstElement* level);
+    void holdQueueUntilTheEncoderJoins();
+    void attachFileElements();
     void finish(const std::optional<QString>& error);
     /// what went wrong, with the first error the pipeline reported, if any.
     QString pipelineError(const QString& what) const;
@@ -51,6 +53,9 @@ private:
     AudioCapture::SampleHandler m_onSamples;
     GstObjectPtr<GstElement> m_pipeline;
     GstElement* m_convert = nullptr;
+    GstElement* m_queue = nullptr;
+    gulong m_hold = 0;
+    bool m_attached = false;
     QString m_path;
     int m_fd = -1;
     bool m_running = false;

@@ -2,9 +2,11 @@
 
 #include "platform/AccessibilityTrust.h"
 #include "platform/AudioCapture.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/HotkeyService.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MicrophonePermission.h"
+#include "platform/OverlaySurface.h"
 #include "platform/Pasteboard.h"
 #include "platform/SystemSound.h"
 #include "platform/Workspace.h"
@@ -13,6 +15,7 @@
 
 class NullAudioCapture : public AudioCapture {
 public:
+    void prepare() override {}
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     void setDevicesChangedHandler(std::function<void()>) override {}
     std::unique_ptr<CaptureSession> startRecording(const QString&, const QString&, FinishHandler,
@@ -56,4 +59,15 @@ class NullHotkeyService : public HotkeyService {
 public:
     void installHandler(std::function<void()>, std::function<void()>) override {}
     std::unique_ptr<HotkeyRegistration> registerHotkey(QKeyCombination) override { return nullptr; }
+};
+
+class NullDesktopNotifications : public DesktopNotifications {
+public:
+    void notify(const QString&) override {}
+};
+
+class NullOverlaySurface : public OverlaySurface {
+public:
+    void show(const QImage&) override {}
+    void hide() override {}
 };
