@@ -186,7 +186,7 @@ Press dictate(GstAudioCapture& capture, TonePlayer& player, const QString& path)
                                    finished = true;
                                    loop.quit();
                                },
-                               {});
+                               {}, {});
     press.startCallMs = msSince(pressed);
     if (!session) {
         std::fprintf(stderr, "no input to record from\n");

@@ -350,7 +350,9 @@ private slots:
         startRecording();
         m_d->controller->stopDictation();
         reportFinished();
-        // Changed while transcribing: mode, host and model no longer count, the banned words do.
+        // Changed while transcribing: mode, host and model no longer count, the banned words do, and the
+        // vocabulary, which is for the recogniser, never reaches the chat server.
+        m_d->state.setVocabulary(QStringLiteral("Okonkwo\nKubernetes"));
         m_d->state.setSelectedMode(DictationMode::literal);
         m_d->state.setOllamaHost(QStringLiteral("http://127.0.0.1:2222"));
         m_d->state.setModelName(QStringLiteral("second"));
@@ -361,6 +363,7 @@ private slots:
         const FakeTranscriptRewriter::Request& request = m_d->rewriter.requests[0];
         QCOMPARE(request.host, QStringLiteral("http://127.0.0.1:1111"));
         QCOMPARE(request.model, QStringLiteral("first"));
+        QCOMPARE(request.transcript, QStringLiteral("text"));
         QCOMPARE(request.systemPrompt,
                  composeSystemPrompt(DictationMode::gonzo, true, QStringLiteral("verily")));
     }

@@ -1,3 +1,4 @@
+#include "core/SpeechEngineSelection.h"
 #include "fakes/FakeHttpServer.h"
 #include "fakes/RealRecognition.h"
 #include "fakes/TestAppState.h"
@@ -129,21 +130,26 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QByteArray>("model");
         QTest::addColumn<QByteArray>("language");
-        QTest::newRow("default model") << QString() << "de-DE" << QByteArray("whisper-1") << QByteArray("de");
-        QTest::newRow("language Whisper lacks")
+        QTest::addColumn<QString>("vocabulary");
+        QTest::addColumn<QByteArray>("prompt");
+        QTest::newRow("default model") << QString() << "de-DE" << QByteArray("whisper-1") << QByteArray("de")
+                                       << QString() << QByteArray();
+        QTest::newRow("language Whisper lacks, a vocabulary")
             << " large-v3"
-            << "xx-INVENTED" << QByteArray("large-v3") << QByteArray("en");
+            << "xx-INVENTED" << QByteArray("large-v3") << QByteArray("en") << " Okonkwo \n\nKubernetes\n"
+            << QByteArray("Okonkwo, Kubernetes");
     }
 
     // The engine as the program chooses it, inside the transcriber.
     void dictationSendsTheRecordingAsAWaveForm() {
         QFETCH(QString, chosenModel);
         QFETCH(QString, locale);
-        const SpeechSettings settings{m_server->address(), chosenModel, "pocketsphinx", {}, 5};
-        const std::unique_ptr<SpeechRecognition> speech =
-            createSpeechRecognition(planSpeechRecognition(settings), settings);
+        QFETCH(QString, vocabulary);
         TestAppState app({}, locale);
-        SpeechTranscriber transcriber(app.state, *speech);
+        app.state.setSpeechEngine(QStringLiteral("pocketsphinx"));
+        app.state.setVocabulary(vocabulary);
+        SpeechEngineSelection speech(app.state, m_server->address(), chosenModel);
+        SpeechTranscriber transcriber(app.state, speech.recognition());
         std::optional<QString> transcript;
         transcriber.transcribeAudio(QUrl::fromLocalFile(m_speech).toString(),
                                     [&](const TextResult& result) { transcript = result.text; });
@@ -153,6 +159,11 @@ private slots:
         const FakeHttpServer::Request& request = m_server->requests.first();
         QTEST(formField(request, "model"), "model");
         QTEST(formField(request, "language"), "language");
+        QFETCH(QByteArray, prompt);
+        QCOMPARE(request.body.contains("name=\"prompt\""), !prompt.isEmpty());
+        if (!prompt.isEmpty()) {
+            QCOMPARE(formField(request, "prompt"), prompt);
+        }
         QCOMPARE(formField(request, "response_format"), "json");
         QVERIFY(request.body.contains("filename=\"recording.wav\"") && request.body.contains("audio/wav"));
         // 16 kHz mono 16-bit PCM behind the canonical 44-byte header.

@@ -58,7 +58,8 @@ private slots:
         m_downloader = std::make_unique<ModelDownloader>(whisperModelsDirectory(), QString());
         m_history =
             std::make_unique<DictationHistory>(m_app->directory.filePath(QStringLiteral("history.jsonl")));
-        m_window = std::make_unique<SettingsWindow>(m_app->state, m_audio, *m_speech, *m_downloader, *m_history);
+        m_window =
+            std::make_unique<SettingsWindow>(m_app->state, m_audio, *m_speech, *m_downloader, *m_history);
         m_window->present();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -123,6 +124,11 @@ private slots:
         // No choice made and no model: pocketsphinx, with the hint that a Whisper model does better.
         QCOMPARE(engine->currentData().toString(), QStringLiteral("pocketsphinx"));
         QVERIFY(child<QLabel>("speechHint")->isVisible());
+        auto* vocabulary = child<QPlainTextEdit>("vocabulary");
+        auto* fit = child<QLabel>("vocabularyFit");
+        vocabulary->setPlainText(QStringLiteral("Okonkwo\nKubernetes"));
+        QCOMPARE(stored("vocabulary"), QStringLiteral("Okonkwo\nKubernetes"));
+        QVERIFY(fit->text().startsWith("pocketsphinx ignores"));
         QCOMPARE(child<QLabel>("state-base.en")->text(), QStringLiteral("not downloaded"));
         QVERIFY(child<QPushButton>("download-base.en")->isEnabled());
         QVERIFY(!child<QPushButton>("cancel-base.en")->isEnabled());
@@ -137,6 +143,10 @@ private slots:
         QVERIFY(child<QLabel>("whisperProblem")->isVisible());
         QVERIFY(child<QLabel>("whisperProblem")->text().contains("ggml-small.en.bin"));
         QVERIFY(!child<QLabel>("speechHint")->isVisible());
+        // Whisper takes the vocabulary as far as its prompt holds it.
+        QCOMPARE(fit->text(), QStringLiteral("Whisper is told these words and spells them as written."));
+        vocabulary->setPlainText(QStringLiteral("Okonkwo Nakamura\n").repeated(100));
+        QVERIFY2(fit->text().contains(" of 100 entries fit"), qPrintable(fit->text()));
     }
 
     void recorderTakesTheNextKey() {

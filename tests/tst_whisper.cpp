@@ -1,4 +1,5 @@
 #include "speech/AudioFileDecoder.h"
+#include "speech/Vocabulary.h"
 #include "speech/whisper/SpeechSegmenter.h"
 #include "speech/whisper/WhisperModelKeeper.h"
 #include "speech/whisper/WhisperTranscription.h"
@@ -109,9 +110,32 @@ private slots:
         QCOMPARE(model.decodingLanguage("auto"), multilingual ? "auto" : "en");
         QCOMPARE(model.decodingLanguage("xx"), "en");
         QVERIFY(model.transcribe(m_speech, "de", m_notCancelled).has_value());
+
+        // A vocabulary becomes the prompt as far as the model's tokenizer finds room, the last entries left
+        // out; whisper.cpp itself would keep the last ones.
+        QStringList vocabulary;
+        for (int i = 0; i < 300; ++i) {
+            vocabulary << QStringLiteral("Okonkwo%1 Nakamura").arg(i);
+        }
+        const QStringList kept = model.initialPrompt(vocabulary).split(QStringLiteral(", "));
+        QVERIFY2(kept.size() > 10 && kept.size() < 100, qPrintable(QString::number(kept.size())));
+        QCOMPARE(kept, vocabulary.first(kept.size()));
+        QCOMPARE(model.initialPrompt({"Kubernetes", "Okonkwo"}), "Kubernetes, Okonkwo");
+        QVERIFY(model.transcribe(m_speech, "en", m_notCancelled, vocabulary).has_value());
         const std::atomic<bool> cancelled = true;
         QCOMPARE(model.transcribe(m_speech, "en", cancelled), std::nullopt);
         loaded.model.reset();
+    }
+
+    void vocabularyIsCutToTheLimitFromTheEnd() {
+        const QStringList entries = vocabularyEntries(QStringLiteral(" a  b \n\n c\r\nd e f\n g"));
+        QCOMPARE(entries, QStringList({"a b", "c", "d e f", "g"}));
+        const auto words = [](const QString& text) { return int(text.split(u' ').size()); };
+        const VocabularyPrompt prompt = vocabularyPrompt(entries, words, 5);
+        QCOMPARE(prompt.text, "a b, c");
+        QCOMPARE(prompt.entriesKept, 2);
+        QCOMPARE(vocabularyPrompt(entries, words, 1).entriesKept, 0);
+        QCOMPARE(vocabularyPrompt(entries, words, 6).text, "a b, c, d e f");
     }
 
     void damagedFilesAreErrors_data() {

@@ -20,6 +20,7 @@ const QString whisperKeepLoadedMinutesKey = QStringLiteral("whisperKeepLoadedMin
 const QString hotkeyModeKey = QStringLiteral("hotkeyMode");
 const QString holdValue = QStringLiteral("hold");
 const QString historyEnabledKey = QStringLiteral("historyEnabled");
+const QString vocabularyKey = QStringLiteral("vocabulary");
 
 /// A stored string, or the fallback when nothing is stored or it does not read as text.
 QString storedString(const QSettings& settings, const QString& key, const QString& fallback) {
@@ -77,7 +78,8 @@ AppState::AppState(QSettings& settings, const QString& currentLocale, OverlayFac
               : defaultWhisperKeepLoadedMinutes)
     , m_hotkeyMode(storedString(settings, hotkeyModeKey, QString()) == holdValue ? HotkeyMode::hold
                                                                                  : HotkeyMode::toggle)
-    , m_historyEnabled(settings.value(historyEnabledKey, true).toBool()) {
+    , m_historyEnabled(settings.value(historyEnabledKey, true).toBool())
+    , m_vocabulary(storedString(settings, vocabularyKey, QString())) {
     connect(this, &AppState::recordingStateChanged, this, [this](RecordingState state) {
         if (state != RecordingState::idle) {
             overlay();
@@ -177,6 +179,12 @@ void AppState::setHistoryEnabled(bool enabled) {
     m_historyEnabled = enabled;
     m_settings.setValue(historyEnabledKey, enabled);
     emit historyEnabledChanged(enabled);
+}
+
+void AppState::setVocabulary(const QString& vocabulary) {
+    m_vocabulary = vocabulary;
+    m_settings.setValue(vocabularyKey, vocabulary);
+    emit vocabularyChanged(vocabulary);
 }
 
 void AppState::setVolumeLevel(float level) {

@@ -20,8 +20,8 @@ class QSettings;
 /// interface and the session controller read.
 ///
 /// Seven settings persist under keys equal to their names, and so do the three of speech recognition
-/// (speechEngine, whisperModel, whisperKeepLoadedMinutes), hotkeyMode and historyEnabled. Every assignment writes them, also of an equal
-/// value, and announces the change, also of an equal value.
+/// (speechEngine, whisperModel, whisperKeepLoadedMinutes), hotkeyMode, historyEnabled and vocabulary. Every
+/// assignment writes them, also of an equal value, and announces the change, also of an equal value.
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(RecordingState recordingState READ recordingState WRITE setRecordingState NOTIFY
@@ -50,6 +50,7 @@ class AppState : public QObject {
                    NOTIFY whisperKeepLoadedMinutesChanged)
     Q_PROPERTY(HotkeyMode hotkeyMode READ hotkeyMode WRITE setHotkeyMode NOTIFY hotkeyModeChanged)
     Q_PROPERTY(bool historyEnabled READ historyEnabled WRITE setHistoryEnabled NOTIFY historyEnabledChanged)
+    Q_PROPERTY(QString vocabulary READ vocabulary WRITE setVocabulary NOTIFY vocabularyChanged)
     Q_PROPERTY(QString hotkeyNote READ hotkeyNote WRITE setHotkeyNote NOTIFY hotkeyNoteChanged)
 
 public:
@@ -127,6 +128,9 @@ public:
     /// Whether finished dictations are kept in the history.
     bool historyEnabled() const { return m_historyEnabled; }
     void setHistoryEnabled(bool enabled);
+    /// Words and phrases, one per line, that speech recognition should spell as they are written.
+    QString vocabulary() const { return m_vocabulary; }
+    void setVocabulary(const QString& vocabulary);
 
     /// What Settings says under the hotkey where the desktop holds the shortcut (Wayland); empty elsewhere.
     /// Not stored.
@@ -166,6 +170,7 @@ signals:
     void whisperKeepLoadedMinutesChanged(int minutes);
     void hotkeyModeChanged(HotkeyMode mode);
     void historyEnabledChanged(bool enabled);
+    void vocabularyChanged(const QString& vocabulary);
     void hotkeyNoteChanged(const QString& note);
 
 private:
@@ -192,5 +197,6 @@ private:
     int m_whisperKeepLoadedMinutes = defaultWhisperKeepLoadedMinutes;
     HotkeyMode m_hotkeyMode = HotkeyMode::toggle;
     bool m_historyEnabled = true;
+    QString m_vocabulary;
     QString m_hotkeyNote;
 };

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "log/Log.h"
+#include "speech/Vocabulary.h"
 
 namespace {
 
@@ -28,6 +29,9 @@ SpeechEngineSelection::SpeechEngineSelection(AppState& state, QString serverUrl,
     , m_keepLoadedMinutes(state.whisperKeepLoadedMinutes())
     , m_switch(createSpeechRecognition(m_plan, settings())) {
     logPlan(m_plan, settings());
+    m_switch.setVocabulary(vocabularyEntries(m_state.vocabulary()));
+    connect(&m_state, &AppState::vocabularyChanged, this,
+            [this](const QString& vocabulary) { m_switch.setVocabulary(vocabularyEntries(vocabulary)); });
     connect(&m_state, &AppState::speechEngineChanged, this, &SpeechEngineSelection::refresh);
     connect(&m_state, &AppState::whisperModelChanged, this, &SpeechEngineSelection::refresh);
     connect(&m_state, &AppState::whisperKeepLoadedMinutesChanged, this, &SpeechEngineSelection::refresh);

@@ -10,7 +10,8 @@ class AppState;
 /// Keeps the speech engine of dictations in line with the settings: the transcription server of the
 /// environment, else the engine and Whisper model of AppState. Each change of those settings, and each
 /// refresh() (a model was downloaded or deleted), plans the engine again and puts a new one in place when
-/// the plan differs. Logs the engine in use, and why the chosen Whisper model cannot be used.
+/// the plan differs. Logs the engine in use, and why the chosen Whisper model cannot be used. The vocabulary
+/// reaches every engine.
 class SpeechEngineSelection : public QObject {
     Q_OBJECT
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -49,8 +50,10 @@ void PasteDeliverer::pasteIntoFrontmost() {
         return;
     }
     if (!checkAccessibilityPermission()) {
-        m_services.notifications.notify(
-            QStringLiteral("The text is on the clipboard; paste it with Ctrl+V."));
+        if (!std::exchange(m_toldToPasteByHand, true)) {
+            m_services.notifications.notify(
+                QStringLiteral("The text is on the clipboard; paste it with Ctrl+V."));
+        }
         return;
     }
     qCInfo(lcOutput).noquote() << QStringLiteral("[AppState] Dispatching Cmd+V...");

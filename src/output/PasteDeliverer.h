@@ -14,7 +14,8 @@ class SystemSound;
 
 /// Delivers a dictation's text: the clipboard and a confirmation sound at once; with auto-paste, the
 /// previous application brought back and the paste keystroke typed into it 0.3 s later. A keystroke that
-/// cannot be sent is replaced by a notification that the text waits on the clipboard.
+/// cannot be sent leaves the text on the clipboard, which a notification says the first time: where the
+/// desktop lets no program paste, every dictation would say it again.
 class PasteDeliverer : public QObject, public TextDeliverer {
     Q_OBJECT
 
@@ -37,4 +38,5 @@ private:
 
     QPointer<AppState> m_state;
     Services m_services;
+    bool m_toldToPasteByHand = false;
 };

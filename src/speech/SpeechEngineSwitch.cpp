@@ -28,6 +28,12 @@ SpeechEngineSwitch::SpeechEngineSwitch(std::unique_ptr<SpeechRecognition> engine
 
 void SpeechEngineSwitch::use(std::unique_ptr<SpeechRecognition> engine) {
     m_engine = std::move(engine);
+    m_engine->setVocabulary(m_vocabulary);
+}
+
+void SpeechEngineSwitch::setVocabulary(const QStringList& entries) {
+    m_vocabulary = entries;
+    m_engine->setVocabulary(entries);
 }
 
 void SpeechEngineSwitch::requestAuthorization(std::function<void(AuthorizationStatus)> answer) {

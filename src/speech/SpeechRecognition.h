@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -50,4 +51,8 @@ public:
 
     /// A recogniser for the locale identifier, or nothing when the locale is not supported.
     virtual std::unique_ptr<SpeechRecognizer> createRecognizer(const QString& localeIdentifier) = 0;
+
+    /// Words and phrases that recognisers made from now on should spell as they are written. An engine that
+    /// cannot be told ignores them.
+    virtual void setVocabulary(const QStringList& entries) { Q_UNUSED(entries) }
 };

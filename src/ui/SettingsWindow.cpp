@@ -6,6 +6,7 @@
 #include "platform/AudioCapture.h"
 #include "speech/WhisperLanguages.h"
 #include "ui/SpeechSection.h"
+#include "ui/VocabularySection.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,6 +53,7 @@ SettingsWindow::SettingsWindow(AppState& state, AudioCapture& audioCapture, Spee
     layout->addWidget(createShortcutsSection());
     layout->addWidget(createAudioSection());
     layout->addWidget(new SpeechSection(state, speech, downloader, this));
+    layout->addWidget(new VocabularySection(state, speech, this));
     layout->addWidget(createBehaviourSection());
     layout->addWidget(createBannedWordsSection());
     layout->addStretch();

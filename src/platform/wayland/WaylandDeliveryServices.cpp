@@ -16,19 +16,12 @@
 
 namespace {
 
-/// Paste is possible while some method may work; asking for the permission means telling the user, once,
-/// to paste by hand.
+/// Paste is possible while some method may work; the deliverer tells the user when none does.
 class WaylandPasteTrust : public AccessibilityTrust {
 public:
     explicit WaylandPasteTrust(WaylandKeyboardEvents& keyboard)
         : m_keyboard(keyboard) {}
-    bool isTrustedPromptingUser() override {
-        if (m_keyboard.canPaste()) {
-            return true;
-        }
-        m_keyboard.tellUserToPaste();
-        return false;
-    }
+    bool isTrustedPromptingUser() override { return m_keyboard.canPaste(); }
 
 private:
     WaylandKeyboardEvents& m_keyboard;

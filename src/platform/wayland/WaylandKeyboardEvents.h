@@ -40,10 +40,10 @@ public:
 
     /// Whether some method may still work.
     bool canPaste() const;
-    /// Tells the user, the first time only, that the text must be pasted by hand.
-    void tellUserToPaste();
 
 private:
+    /// Tells the user, the first time only, that the text must be pasted by hand.
+    void tellUserToPaste();
     void postOnceReleased();
     void tryFrom(size_t index, bool withShift);
 

@@ -1,5 +1,6 @@
 #include "speech/server/TranscriptionServerRecognition.h"
 
+#include "speech/Vocabulary.h"
 #include "speech/WhisperLanguages.h"
 
 #include <QUrl>
@@ -20,7 +21,7 @@ QUrl transcriptionEndpoint(const QString& serverUrl) {
 
 TranscriptionServerRecognition::TranscriptionServerRecognition(const QString& serverUrl, QString model,
                                                                std::chrono::milliseconds answerTimeout)
-    : m_server{transcriptionEndpoint(serverUrl), std::move(model), answerTimeout} {
+    : m_server{transcriptionEndpoint(serverUrl), std::move(model), answerTimeout, QString()} {
     m_network.setAutoDeleteReplies(true);
 }
 
@@ -28,6 +29,10 @@ TranscriptionServerRecognition::~TranscriptionServerRecognition() = default;
 
 void TranscriptionServerRecognition::requestAuthorization(std::function<void(AuthorizationStatus)> answer) {
     answer(AuthorizationStatus::authorized);
+}
+
+void TranscriptionServerRecognition::setVocabulary(const QStringList& entries) {
+    m_server.prompt = vocabularyPrompt(entries, estimatedTokens).text;
 }
 
 std::unique_ptr<SpeechRecognizer>

@@ -24,6 +24,8 @@ public:
 
     void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override;
     std::unique_ptr<SpeechRecognizer> createRecognizer(const QString& localeIdentifier) override;
+    /// Sent as the prompt field, within the prompt limit of a Whisper model.
+    void setVocabulary(const QStringList& entries) override;
 
 private:
     TranscriptionServerRecognizer::Server m_server;

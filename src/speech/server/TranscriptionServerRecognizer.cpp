@@ -75,6 +75,9 @@ void TranscriptionServerRecognizer::send(const QByteArray& wave, const Recogniti
     form->append(file);
     form->append(formField(R"(name="model")", m_server.model.toUtf8()));
     form->append(formField(R"(name="language")", m_language.toUtf8()));
+    if (!m_server.prompt.isEmpty()) {
+        form->append(formField(R"(name="prompt")", m_server.prompt.toUtf8()));
+    }
     form->append(formField(R"(name="response_format")", QByteArrayLiteral("json")));
 
     QNetworkReply* reply =

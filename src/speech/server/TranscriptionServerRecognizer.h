@@ -23,6 +23,8 @@ public:
         QUrl endpoint;
         QString model;
         std::chrono::milliseconds answerTimeout;
+        /// Words and phrases the server's model should spell as written; sent when there are any.
+        QString prompt;
     };
 
     /// language is the code the server knows the language by. network and threads must outlive the

@@ -1,5 +1,6 @@
 #include "speech/whisper/WhisperModel.h"
 
+#include "speech/Vocabulary.h"
 #include "speech/whisper/WhisperModelFile.h"
 #include "speech/whisper/WhisperRuntime.h"
 
@@ -80,10 +81,20 @@ QString WhisperModel::decodingLanguage(const QString& language) const {
     return whisper_lang_id(language.toLatin1().constData()) >= 0 ? language : english;
 }
 
+QString WhisperModel::initialPrompt(const QStringList& vocabulary) const {
+    return vocabularyPrompt(vocabulary,
+                            [this](const QString& text) {
+                                return whisper_token_count(m_context, text.toUtf8().constData());
+                            })
+        .text;
+}
+
 std::optional<QString> WhisperModel::transcribe(std::span<const float> clip, const QString& language,
-                                                const std::atomic<bool>& cancelled) {
+                                                const std::atomic<bool>& cancelled,
+                                                const QStringList& vocabulary) {
     std::lock_guard lock(m_decoding);
     const QByteArray code = decodingLanguage(language).toLatin1();
+    const QByteArray prompt = initialPrompt(vocabulary).toUtf8();
     const std::vector<float> samples = paddedToOneSecond(clip);
 
     whisper_full_params parameters = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
@@ -95,6 +106,9 @@ std::optional<QString> WhisperModel::transcribe(std::span<const float> clip, con
     parameters.suppress_blank = true;
     parameters.suppress_nst = true;
     parameters.language = code.constData();
+    if (!prompt.isEmpty()) {
+        parameters.initial_prompt = prompt.constData();
+    }
     parameters.print_progress = false;
     parameters.print_realtime = false;
     parameters.print_timestamps = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -44,9 +45,13 @@ public:
     QString decodingLanguage(const QString& language) const;
 
     /// The words spoken in the clip, trimmed; empty when it holds none. Nothing when decoding failed or
-    /// cancelled became true, which stops it within a fraction of a second.
+    /// cancelled became true, which stops it within a fraction of a second. The vocabulary is the decoder's
+    /// initial prompt, so that it spells those words as they are written.
     std::optional<QString> transcribe(std::span<const float> clip, const QString& language,
-                                      const std::atomic<bool>& cancelled);
+                                      const std::atomic<bool>& cancelled, const QStringList& vocabulary = {});
+
+    /// The leading entries of the vocabulary that fit in a prompt, as this model's tokenizer counts them.
+    QString initialPrompt(const QStringList& vocabulary) const;
 
 private:
     WhisperModel(whisper_context* context, int threads);

@@ -24,7 +24,7 @@ std::unique_ptr<SpeechRecognizer> WhisperRecognition::createRecognizer(const QSt
     if (!language) {
         return nullptr;
     }
-    return std::make_unique<WhisperRecognizer>(m_keeper, m_modelPath, *language, m_threads);
+    return std::make_unique<WhisperRecognizer>(m_keeper, m_modelPath, *language, m_vocabulary, m_threads);
 }
 
 QString WhisperRecognition::installedDetectorPath() {

@@ -19,6 +19,7 @@ public:
 
     void requestAuthorization(std::function<void(AuthorizationStatus)> answer) override;
     std::unique_ptr<SpeechRecognizer> createRecognizer(const QString& localeIdentifier) override;
+    void setVocabulary(const QStringList& entries) override { m_vocabulary = entries; }
 
     /// The voice activity model that ships with the program, in share/murmuro beside the executable's
     /// directory (so in the build tree as well as once installed).
@@ -26,6 +27,7 @@ public:
 
 private:
     QString m_modelPath;
+    QStringList m_vocabulary;
     RecognitionThreads m_threads;
     WhisperModelKeeper m_keeper;
 };

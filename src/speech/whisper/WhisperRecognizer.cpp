@@ -4,11 +4,12 @@
 #include "speech/whisper/WhisperModelKeeper.h"
 
 WhisperRecognizer::WhisperRecognizer(WhisperModelKeeper& keeper, const QString& modelPath,
-                                     const QString& language, RecognitionThreads& threads)
+                                     const QString& language, const QStringList& vocabulary,
+                                     RecognitionThreads& threads)
     : m_keeper(keeper)
     , m_jobs(threads)
-    , m_transcription(
-          std::make_shared<WhisperTranscription>(keeper.acquire(modelPath), language, threads.mainThread)) {}
+    , m_transcription(std::make_shared<WhisperTranscription>(keeper.acquire(modelPath), language,
+                                                             threads.mainThread, vocabulary)) {}
 
 WhisperRecognizer::~WhisperRecognizer() {
     m_transcription.reset();

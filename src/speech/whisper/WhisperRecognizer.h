@@ -16,7 +16,7 @@ class WhisperRecognizer : public SpeechRecognizer {
 public:
     /// language is a Whisper code or "auto". The keeper and threads must outlive the recogniser.
     WhisperRecognizer(WhisperModelKeeper& keeper, const QString& modelPath, const QString& language,
-                      RecognitionThreads& threads);
+                      const QStringList& vocabulary, RecognitionThreads& threads);
     /// Stops decoding and lets the keeper count down to freeing the models.
     ~WhisperRecognizer() override;
 

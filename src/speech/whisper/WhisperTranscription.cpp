@@ -5,9 +5,11 @@
 #include <QMetaObject>
 #include <QObject>
 
-WhisperTranscription::WhisperTranscription(PendingWhisperModels models, QString language, QObject& mainThread)
+WhisperTranscription::WhisperTranscription(PendingWhisperModels models, QString language, QObject& mainThread,
+                                           QStringList vocabulary)
     : m_models(std::move(models))
     , m_language(std::move(language))
+    , m_vocabulary(std::move(vocabulary))
     , m_mainThread(mainThread)
     , m_worker([this] { run(); }) {}
 
@@ -51,7 +53,8 @@ void WhisperTranscription::run() {
         if (speech.empty() || !result.error.isEmpty()) {
             return;
         }
-        const std::optional<QString> text = models.model->transcribe(speech, m_language, m_cancelled);
+        const std::optional<QString> text =
+            models.model->transcribe(speech, m_language, m_cancelled, m_vocabulary);
         if (!text) {
             result.error = QStringLiteral("Whisper could not decode the recording.");
             return;

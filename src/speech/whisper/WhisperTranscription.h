@@ -30,8 +30,10 @@ public:
     };
     using ResultHandler = std::function<void(const Result&)>;
 
-    /// language is a Whisper code or "auto". mainThread must outlive the transcription.
-    WhisperTranscription(PendingWhisperModels models, QString language, QObject& mainThread);
+    /// language is a Whisper code or "auto"; the vocabulary primes the decoder. mainThread must outlive the
+    /// transcription.
+    WhisperTranscription(PendingWhisperModels models, QString language, QObject& mainThread,
+                         QStringList vocabulary = {});
     /// Stops decoding, which takes at most a fraction of a second, and reports nothing.
     ~WhisperTranscription();
     WhisperTranscription(const WhisperTranscription&) = delete;
@@ -55,6 +57,7 @@ private:
 
     PendingWhisperModels m_models;
     QString m_language;
+    QStringList m_vocabulary;
     QObject& m_mainThread;
     std::shared_ptr<ResultHandler> m_done;
 
