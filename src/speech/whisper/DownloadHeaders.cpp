@@ -2,6 +2,8 @@
 
 #include "net/WebRequest.h"
 
+#include <limits>
+
 namespace {
 
 bool isHuggingFaceHost(const QString& host) {
@@ -25,7 +27,11 @@ qint64 contentRangeStart(const QByteArray& contentRange) {
 }
 
 qint64 downloadTotal(qint64 offset, qint64 announced) {
-    return announced > 0 ? offset + announced : -1;
+    // A Content-Length near the largest number would overflow the sum.
+    if (announced <= 0 || announced > std::numeric_limits<qint64>::max() - offset) {
+        return -1;
+    }
+    return offset + announced;
 }
 
 bool isFollowableRedirect(const QUrl& from, const QUrl& to, bool fromOfficialBase) {
