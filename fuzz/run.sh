@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 build=${2:-build-fuzz}
 
-cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 \
+    $(scripts/whisper-source.sh) >/dev/null
 cmake --build "$build" --parallel 2
 
 # New inputs go to a scratch directory, so the seed corpus in the repository changes only by hand.

@@ -152,6 +152,9 @@ private slots:
         QByteArray hugeVocabulary = model;
         qToLittleEndian<qint32>(1'000'000'000, hugeVocabulary.data() + 4);
         QTest::newRow("huge vocabulary") << hugeVocabulary;
+        QByteArray unknownWeightType = model;
+        qToLittleEndian<qint32>(297, unknownWeightType.data() + 44);
+        QTest::newRow("unknown weight type") << unknownWeightType;
         // A tensor record of 1024 floats that holds ten bytes.
         QByteArray tensor;
         for (const qint32 value : {1, 4, 0, 1024}) {

@@ -1,6 +1,7 @@
 #include "speech/whisper/ModelDownloader.h"
 
 #include "net/WebRequest.h"
+#include "speech/whisper/DownloadHeaders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -20,37 +21,6 @@ namespace {
 
 constexpr int maxRedirects = 5;
 constexpr qint64 mebibyte = 1024 * 1024;
-
-// The official base answers every download with a redirect to Hugging Face's storage hosts; those are
-// followed from it, over https only. Any other redirect must stay on the host it came from.
-bool isHuggingFaceHost(const QString& host) {
-    for (const QLatin1String domain : {QLatin1String("huggingface.co"), QLatin1String("hf.co")}) {
-        if (host == domain || host.endsWith(QLatin1Char('.') + domain)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool followable(const QUrl& from, const QUrl& to, bool fromOfficialBase) {
-    if (!isWebServerUrl(to)) {
-        return false;
-    }
-    if (to.host() == from.host() && to.port() == from.port()) {
-        return true;
-    }
-    return fromOfficialBase && to.scheme() == QLatin1String("https") && isHuggingFaceHost(to.host());
-}
-
-// The start of a "bytes START-END/TOTAL" Content-Range; -1 when there is none.
-qint64 rangeStart(const QByteArray& contentRange) {
-    if (!contentRange.startsWith("bytes ")) {
-        return -1;
-    }
-    bool valid = false;
-    const qint64 start = contentRange.mid(6, contentRange.indexOf('-') - 6).toLongLong(&valid);
-    return valid ? start : -1;
-}
 
 QByteArray sha1Of(const QString& path) {
     QFile file(path);
@@ -164,7 +134,7 @@ bool ModelDownloader::acceptStatus(Transfer& transfer) {
         transfer.partial.resize(0);
         transfer.offset = 0;
     }
-    if (status == 206 && rangeStart(transfer.reply->rawHeader("Content-Range")) != transfer.offset) {
+    if (status == 206 && contentRangeStart(transfer.reply->rawHeader("Content-Range")) != transfer.offset) {
         end(transfer.model.name,
             QStringLiteral(
                 "The server continued the download of the %1 model at the wrong place; the partial "
@@ -202,7 +172,7 @@ void ModelDownloader::receive(Transfer& transfer) {
         return;
     }
     const qint64 announced = transfer.reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    emit progress(name, transfer.partial.size(), announced > 0 ? transfer.offset + announced : -1);
+    emit progress(name, transfer.partial.size(), downloadTotal(transfer.offset, announced));
 }
 
 void ModelDownloader::replyFinished(Transfer& transfer) {
@@ -213,7 +183,7 @@ void ModelDownloader::replyFinished(Transfer& transfer) {
     const QUrl target = reply.attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
     if (status >= 300 && status < 400 && target.isValid()) {
         const QUrl next = transfer.url.resolved(target);
-        if (!followable(transfer.url, next, transfer.fromOfficialBase)) {
+        if (!isFollowableRedirect(transfer.url, next, transfer.fromOfficialBase)) {
             end(name,
                 QStringLiteral(
                     "The download of the %1 model was redirected to another host (%2) and stopped.")

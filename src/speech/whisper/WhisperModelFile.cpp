@@ -46,6 +46,29 @@ bool within(std::int32_t value, std::int32_t low, std::int32_t high) {
     return value >= low && value <= high;
 }
 
+// ggml aborts the program when asked for the tensor type of a weight type it does not know, so the weight
+// types Whisper models come in are listed here.
+bool knownWeightType(std::int32_t weightType) {
+    switch (ggml_ftype(weightType % GGML_QNT_VERSION_FACTOR)) {
+    case GGML_FTYPE_ALL_F32:
+    case GGML_FTYPE_MOSTLY_F16:
+    case GGML_FTYPE_MOSTLY_BF16:
+    case GGML_FTYPE_MOSTLY_Q4_0:
+    case GGML_FTYPE_MOSTLY_Q4_1:
+    case GGML_FTYPE_MOSTLY_Q5_0:
+    case GGML_FTYPE_MOSTLY_Q5_1:
+    case GGML_FTYPE_MOSTLY_Q8_0:
+    case GGML_FTYPE_MOSTLY_Q2_K:
+    case GGML_FTYPE_MOSTLY_Q3_K:
+    case GGML_FTYPE_MOSTLY_Q4_K:
+    case GGML_FTYPE_MOSTLY_Q5_K:
+    case GGML_FTYPE_MOSTLY_Q6_K:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The eleven numbers after the magic: vocabulary, audio context, width, heads and layers, text context,
 // width, heads and layers, mel bands and the weight type.
 bool soundArchitecture(const std::array<std::int32_t, 11>& h) {
@@ -56,8 +79,7 @@ bool soundArchitecture(const std::array<std::int32_t, 11>& h) {
            audioWidth % audioHeads == 0 && within(audioLayers, 1, maxLayers) &&
            within(textContext, 1, maxContext) && textWidth == audioWidth && within(textHeads, 1, textWidth) &&
            textWidth % textHeads == 0 && within(textLayers, 1, maxLayers) &&
-           within(melBands, 1, maxMelBands) && weightType >= 0 &&
-           ggml_ftype_to_ggml_type(ggml_ftype(weightType % GGML_QNT_VERSION_FACTOR)) != GGML_TYPE_COUNT;
+           within(melBands, 1, maxMelBands) && weightType >= 0 && knownWeightType(weightType);
 }
 
 // One tensor record: dimensions, name length and element type, the extents, the name, then the data.
