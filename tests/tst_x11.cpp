@@ -138,8 +138,9 @@ private slots:
         m_actions.clear();
         m_notices.journal.clear();
         const auto note = [this](const char* action) { return [this, action] { m_actions << action; }; };
-        m_hotkey = std::make_unique<GlobalHotkey>(m_app->state, *m_service, m_notices,
-                                                  GlobalHotkey::Actions{note("toggle"), note("hold"), note("release")});
+        m_hotkey = std::make_unique<GlobalHotkey>(
+            m_app->state, *m_service, m_notices,
+            GlobalHotkey::Actions{note("toggle"), note("hold"), note("release")});
         m_deliverer = std::make_unique<PasteDeliverer>(
             m_app->state, PasteDeliverer::Services{m_pasteboard, m_sound, *m_x11->accessibilityTrust,
                                                    *m_x11->keyboardEvents, m_notices});

@@ -33,7 +33,8 @@ public:
         std::function<void()> holdReleased;
     };
 
-    GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications, Actions actions);
+    GlobalHotkey(AppState& state, HotkeyService& service, DesktopNotifications& notifications,
+                 Actions actions);
 
     void installHotkeyHandler() override;
 

@@ -34,11 +34,11 @@ Application::Application()
         *m_state, *m_platform.clock, *m_platform.microphonePermission, *m_platform.workspace,
         SessionController::Stages{*m_recorder, *m_transcriber, m_rewriter, *m_deliverer},
         SessionController::Records{m_history, *m_platform.notifications});
-    m_hotkeys = std::make_unique<GlobalHotkey>(
-        *m_state, *m_platform.hotkeyService, *m_platform.notifications,
-        GlobalHotkey::Actions{[this] { m_controller->toggleRecording(); },
-                              [this] { m_controller->startHoldToTalk(); },
-                              [this] { m_controller->endHoldToTalk(); }});
+    m_hotkeys =
+        std::make_unique<GlobalHotkey>(*m_state, *m_platform.hotkeyService, *m_platform.notifications,
+                                       GlobalHotkey::Actions{[this] { m_controller->toggleRecording(); },
+                                                             [this] { m_controller->startHoldToTalk(); },
+                                                             [this] { m_controller->endHoldToTalk(); }});
     startUp(*m_state, *m_hotkeys, m_speech->recognition(), *m_deliverer);
 
     QApplication::setWindowIcon(applicationIcon());

@@ -13,8 +13,8 @@
 
 /// One recording through one pipeline: source -> audioconvert -> level -> queue -> AAC encoder -> MP4 muxer
 /// -> file. The device records as soon as the start returns; the encoder, muxer and file join a moment later
-/// and take what the queue held for them meanwhile. With a sample handler a tee after the level feeds a second
-/// branch: resampled to 16 kHz mono float, into the handler on the branch's own streaming thread.
+/// and take what the queue held for them meanwhile. With a sample handler a tee after the level feeds a
+/// second branch: resampled to 16 kHz mono float, into the handler on the branch's own streaming thread.
 ///
 /// Bus messages are taken on the thread that posts them and handed to the main thread, where the level
 /// handler hears every level reading and the finish handler is called, at most once. Stopping never waits for
