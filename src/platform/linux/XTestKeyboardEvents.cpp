@@ -1,6 +1,7 @@
 #include "platform/linux/XTestKeyboardEvents.h"
 
 #include "log/Log.h"
+#include "platform/linux/TerminalEmulators.h"
 #include "platform/linux/XcbSupport.h"
 
 #include <xcb/xtest.h>
@@ -19,36 +20,6 @@ constexpr xcb_keysym_t keysymLowercaseV = 0x0076;
 constexpr int shiftRow = 0;
 constexpr int controlRow = 2;
 constexpr int modifierRows = 8;
-
-// WM_CLASS names (instance or class, compared without case) of terminal emulators whose paste shortcut is
-// Ctrl+Shift+V. xterm and urxvt are not here: they paste the clipboard on no default shortcut, so the text
-// stays on the clipboard for the user and Ctrl+V is as good as any.
-const QStringList terminalClassNames = {
-    QStringLiteral("gnome-terminal"),
-    QStringLiteral("gnome-terminal-server"),
-    QStringLiteral("kgx"),
-    QStringLiteral("org.gnome.Console"),
-    QStringLiteral("konsole"),
-    QStringLiteral("Alacritty"),
-    QStringLiteral("kitty"),
-    QStringLiteral("xfce4-terminal"),
-    QStringLiteral("tilix"),
-    QStringLiteral("terminator"),
-    QStringLiteral("foot"),
-    QStringLiteral("footclient"),
-    QStringLiteral("org.wezfurlong.wezterm"),
-    QStringLiteral("mate-terminal"),
-    QStringLiteral("lxterminal"),
-    QStringLiteral("qterminal"),
-    QStringLiteral("terminology"),
-    QStringLiteral("sakura"),
-    QStringLiteral("tilda"),
-    QStringLiteral("guake"),
-    QStringLiteral("st"),
-    QStringLiteral("st-256color"),
-    QStringLiteral("cool-retro-term"),
-    QStringLiteral("ghostty"),
-};
 
 XcbReply<xcb_get_modifier_mapping_reply_t> modifierMapping(xcb_connection_t* connection) {
     return XcbReply<xcb_get_modifier_mapping_reply_t>(
@@ -177,7 +148,7 @@ bool XTestKeyboardEvents::modifierKeyHeld() const {
 bool XTestKeyboardEvents::activeWindowIsTerminal() const {
     const QStringList names = m_windows->classNames(m_windows->current());
     for (const QString& name : names) {
-        if (terminalClassNames.contains(name, Qt::CaseInsensitive)) {
+        if (isTerminalEmulator(name)) {
             return true;
         }
     }
